@@ -72,16 +72,17 @@ bool isNumber(const QVariant& v)
     }
 }
 
+// On Linux the native format is an INI file named <application>.conf.
 std::unique_ptr<QSettings> openMediaSettings()
 {
     if (!MediaApp::isHalcyrin()) {
-        auto suite = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+        auto suite = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                                  QStringLiteral("Halcyrin"), MediaApp::halcyrinID);
         if (suite->status() == QSettings::NoError && suite->isWritable())
             return suite;
     }
     const QString own = MediaApp::identifier().isEmpty() ? MediaApp::name() : MediaApp::identifier();
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Halcyrin"),
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Halcyrin"),
                                        own);
 }
 
