@@ -2,6 +2,7 @@
 
 #include "converter/ConvertKind.h"
 
+#include <QHashFunctions>
 #include <QList>
 #include <QString>
 
@@ -18,10 +19,9 @@ struct ConvertTarget {
     // The kind of file the conversion produces.
     ConvertKind output = ConvertKind::video;
 
-    bool operator==(const ConvertTarget& other) const
-    {
-        return id == other.id && title == other.title && detail == other.detail && ext == other.ext
-               && output == other.output;
+    bool operator==(const ConvertTarget& other) const {
+        return id == other.id && title == other.title && detail == other.detail && ext == other.ext &&
+               output == other.output;
     }
 
     // The whole catalogue, 35 rows, in table order.
@@ -31,3 +31,9 @@ struct ConvertTarget {
     // The first row with that id, or none.
     static std::optional<ConvertTarget> byID(const QString& id);
 };
+
+// Hashing over all fields, like equality, so targets can key sets and maps.
+inline size_t qHash(const ConvertTarget& target, size_t seed = 0) {
+    return qHashMulti(seed, target.id, target.title, target.detail, target.ext,
+                      int(ConvertKind::Value(target.output)));
+}

@@ -15,15 +15,15 @@ namespace FFmpeg {
 // One entry of ffprobe's "streams" array (JSON keys are the snake_case forms of the names).
 struct Stream {
     int index = 0;
-    std::optional<QString> codecType;   // codec_type: "video", "audio", "subtitle", ...
-    std::optional<QString> codecName;   // codec_name
+    std::optional<QString> codecType; // codec_type: "video", "audio", "subtitle", ...
+    std::optional<QString> codecName; // codec_name
     std::optional<int> width;
     std::optional<int> height;
     std::optional<int> channels;
-    std::optional<QString> sampleRate;  // sample_rate, a text as the tool writes it
-    std::optional<QString> avgFrameRate; // avg_frame_rate, "num/den"
-    std::optional<QMap<QString, QString>> tags;     // keys as written by the tool
-    std::optional<QMap<QString, int>> disposition;  // keys as written, e.g. "attached_pic"
+    std::optional<QString> sampleRate;             // sample_rate, a text as the tool writes it
+    std::optional<QString> avgFrameRate;           // avg_frame_rate, "num/den"
+    std::optional<QMap<QString, QString>> tags;    // keys as written by the tool
+    std::optional<QMap<QString, int>> disposition; // keys as written, e.g. "attached_pic"
 
     // avg_frame_rate as a number: 0 unless it is exactly two numbers with a positive divisor.
     double fps() const;
@@ -70,15 +70,17 @@ bool available();
 // the resources folder. The product never calls this.
 void setFolderForTesting(const QString& folder);
 
-// The arguments handed to ffprobe before the input's path.
+// ffprobe's arguments for `input`, the input's path last.
 QStringList probeArguments(const QString& input);
 
-// Runs ffprobe on a background thread and calls `done` on `context`'s thread with the result
-// (none when the tool is missing, cannot start or its output does not decode). `done` is not
-// called when `context` is destroyed first. Never blocks the calling thread.
+// Runs ffprobe on a background thread (a small pool of its own) and calls `done` on the next turns
+// of `context`'s event loop with the result: none when the tool is missing, cannot start, runs
+// for more than two minutes or writes something that does not decode. `done` is never called
+// before probe() returns, nor after `context` is destroyed. Call on `context`'s thread.
 void probe(const QString& path, QObject* context, std::function<void(std::optional<Probe>)> done);
 
 // The same, blocking: for background threads only (the size sampler, the command line).
+// Thread-safe.
 std::optional<Probe> probeBlocking(const QString& path);
 
 } // namespace FFmpeg

@@ -32,7 +32,8 @@ public:
     // The arguments every job puts before the caller's.
     static QStringList commonPrefix();
 
-    // Launches the process. On failure returns the reason (and no callback will ever come).
+    // Launches the process. On failure returns the reason (and no callback will ever come). A
+    // job starts once; a job cancelled before its start ends at once with "Cancelled".
     std::optional<QString> start();
     void cancel();
     bool isRunning() const;
@@ -47,16 +48,25 @@ public:
 private:
     void readOutput();
     void readErrors();
-    void onFinished(int exitCode);
+    void appendErrors(const QByteArray& lines);
+    void onFinished(int exitCode, bool crashed);
+    void terminate();
+    // Runs `call` on the main thread's next turn if this job still exists then. The receiver is
+    // the application, so an owner may delete the job inside a callback.
+    void later(std::function<void()> call);
 
     QProcess* m_process = nullptr;
     QStringList m_arguments;
     double m_duration = 0;
     double m_frames = 0;
     double m_level = 0;
+    bool m_started = false;
     bool m_cancelled = false;
     bool m_done = false;
     QStringList m_errorTail;
+    // The unfinished last line of each pipe, joined with the next chunk (capped).
+    QByteArray m_pendingOutput;
+    QByteArray m_pendingErrors;
     Progress m_progress;
     Finished m_finished;
 };
