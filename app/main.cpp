@@ -1,12 +1,11 @@
-#include "common/Log.h"
+#include "app/ConverterAppDelegate.h"
 #include "common/MediaApp.h"
 
 #include <QApplication>
-#include <QMainWindow>
-#include <QSysInfo>
+#include <QDir>
+#include <QIcon>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     MediaApp::declare(QStringLiteral("org.halcyrin.QuorvaneConverter"), QStringLiteral("QuorvaneConverter"),
                       QStringLiteral(QC_VERSION), QStringLiteral(QC_BUILD_NUMBER));
     QApplication app(argc, argv);
@@ -14,13 +13,16 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Halcyrin"));
     QApplication::setApplicationVersion(QStringLiteral(QC_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.halcyrin.QuorvaneConverter"));
+    // Without a desktop session (a bare X server, a minimal window manager) the theme may be
+    // unset: Adwaita still gives file icons.
+    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    // The converter lives on without a window; a later launch brings the window back.
+    QApplication::setQuitOnLastWindowClosed(false);
 
-    Log::info(Log::Area::app, QStringLiteral("Launched %1 %2 on %3")
-                                  .arg(MediaApp::name(), MediaApp::shortVersion(), QSysInfo::prettyProductName()));
+    const QStringList arguments = QApplication::arguments().mid(1);
+    if (ConverterAppDelegate::handOverToRunningInstance(arguments, QDir::currentPath()))
+        return 0;
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Converter"));
-    window.resize(800, 720);
-    window.show();
+    ConverterAppDelegate::shared().didFinishLaunching(arguments, QDir::currentPath());
     return app.exec();
 }
