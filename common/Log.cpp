@@ -38,8 +38,7 @@ constexpr qint64 kRotateAbove = 2'000'000;
 // static destructors must still find it. An atexit hook drains it so no line is lost at exit.
 class Queue {
 public:
-    static Queue& shared()
-    {
+    static Queue& shared() {
         static Queue* queue = [] {
             auto* q = new Queue;
             std::atexit([] { Queue::shared().drain(); });
@@ -48,8 +47,7 @@ public:
         return *queue;
     }
 
-    void enqueue(std::function<void()> task)
-    {
+    void enqueue(std::function<void()> task) {
         {
             std::lock_guard<std::mutex> locker(m_lock);
             m_tasks.push_back(std::move(task));
@@ -59,8 +57,7 @@ public:
     }
 
     // Returns once every task enqueued before the call has run.
-    void drain()
-    {
+    void drain() {
         if (std::this_thread::get_id() == m_thread.get_id())
             return;
         std::unique_lock<std::mutex> locker(m_lock);
@@ -70,13 +67,11 @@ public:
 
 private:
     Queue()
-        : m_thread([this] { run(); })
-    {
+        : m_thread([this] { run(); }) {
         m_thread.detach();
     }
 
-    void run()
-    {
+    void run() {
         pthread_setname_np(pthread_self(), "halcyrin.log");
         for (;;) {
             std::function<void()> task;
@@ -104,10 +99,11 @@ private:
     std::thread m_thread;
 };
 
-QString baseName() { return MediaApp::isHalcyrin() ? QStringLiteral("Halcyrin") : MediaApp::name(); }
+QString baseName() {
+    return MediaApp::isHalcyrin() ? QStringLiteral("Halcyrin") : MediaApp::name();
+}
 
-const QList<Replacement>& replacements()
-{
+const QList<Replacement>& replacements() {
     static const QList<Replacement> list = [] {
         QString account;
         QString fullName;
@@ -126,8 +122,7 @@ struct Pattern {
     QString replacement;
 };
 
-const QList<Pattern>& patterns()
-{
+const QList<Pattern>& patterns() {
     static const QList<Pattern> list = [] {
         const std::pair<const char*, const char*> sources[] = {
             {R"(/Users/[^/\s"']+)", "/Users/<user>"},
@@ -147,8 +142,7 @@ const QList<Pattern>& patterns()
     return list;
 }
 
-QString salt()
-{
+QString salt() {
     static const QString value = [] {
         UserDefaults& store = UserDefaults::media();
         QString stored = store.string(QStringLiteral("fx.logSalt"));
@@ -161,8 +155,7 @@ QString salt()
     return value;
 }
 
-int syslogPriority(Level level)
-{
+int syslogPriority(Level level) {
     switch (level) {
     case Level::debug:
     case Level::info:
@@ -175,8 +168,7 @@ int syslogPriority(Level level)
     return LOG_INFO;
 }
 
-void sendToSystemLog(Level level, Area area, const QString& message)
-{
+void sendToSystemLog(Level level, Area area, const QString& message) {
     static const QByteArray ident = [] {
         const QString id = MediaApp::identifier();
         QByteArray bytes = (id.isEmpty() ? QStringLiteral("org.halcyrin.log") : id).toUtf8();
@@ -184,11 +176,11 @@ void sendToSystemLog(Level level, Area area, const QString& message)
         return bytes;
     }();
     Q_UNUSED(ident);
-    syslog(syslogPriority(level), "[%s] %s", areaName(area).toUtf8().constData(), message.toUtf8().constData());
+    syslog(syslogPriority(level), "[%s] %s", areaName(area).toUtf8().constData(),
+           message.toUtf8().constData());
 }
 
-void append(const QString& line)
-{
+void append(const QString& line) {
     const QString logFolder = folder();
     const QString current = file();
     QDir().mkpath(logFolder);
@@ -211,75 +203,94 @@ void append(const QString& line)
 }
 
 QMutex lastLock;
-QHash<QString, QString>& lastMessages()
-{
+QHash<QString, QString>& lastMessages() {
     static QHash<QString, QString> last;
     return last;
 }
 
 } // namespace
 
-QList<Area> allAreas()
-{
-    return {Area::app,     Area::windows, Area::clipboard, Area::capture, Area::launcher,
-            Area::notes,   Area::files,   Area::display,   Area::audio,   Area::network,
-            Area::battery, Area::keyboard, Area::calendar, Area::system};
+QList<Area> allAreas() {
+    return {Area::app,     Area::windows,  Area::clipboard, Area::capture, Area::launcher,
+            Area::notes,   Area::files,    Area::display,   Area::audio,   Area::network,
+            Area::battery, Area::keyboard, Area::calendar,  Area::system};
 }
 
-QString areaName(Area area)
-{
+QString areaName(Area area) {
     switch (area) {
-    case Area::app: return QStringLiteral("app");
-    case Area::windows: return QStringLiteral("windows");
-    case Area::clipboard: return QStringLiteral("clipboard");
-    case Area::capture: return QStringLiteral("capture");
-    case Area::launcher: return QStringLiteral("launcher");
-    case Area::notes: return QStringLiteral("notes");
-    case Area::files: return QStringLiteral("files");
-    case Area::display: return QStringLiteral("display");
-    case Area::audio: return QStringLiteral("audio");
-    case Area::network: return QStringLiteral("network");
-    case Area::battery: return QStringLiteral("battery");
-    case Area::keyboard: return QStringLiteral("keyboard");
-    case Area::calendar: return QStringLiteral("calendar");
-    case Area::system: return QStringLiteral("system");
+    case Area::app:
+        return QStringLiteral("app");
+    case Area::windows:
+        return QStringLiteral("windows");
+    case Area::clipboard:
+        return QStringLiteral("clipboard");
+    case Area::capture:
+        return QStringLiteral("capture");
+    case Area::launcher:
+        return QStringLiteral("launcher");
+    case Area::notes:
+        return QStringLiteral("notes");
+    case Area::files:
+        return QStringLiteral("files");
+    case Area::display:
+        return QStringLiteral("display");
+    case Area::audio:
+        return QStringLiteral("audio");
+    case Area::network:
+        return QStringLiteral("network");
+    case Area::battery:
+        return QStringLiteral("battery");
+    case Area::keyboard:
+        return QStringLiteral("keyboard");
+    case Area::calendar:
+        return QStringLiteral("calendar");
+    case Area::system:
+        return QStringLiteral("system");
     }
     return QStringLiteral("app");
 }
 
-QString levelName(Level level)
-{
+QString levelName(Level level) {
     switch (level) {
-    case Level::debug: return QStringLiteral("DEBUG");
-    case Level::info: return QStringLiteral("INFO");
-    case Level::warning: return QStringLiteral("WARN");
-    case Level::error: return QStringLiteral("ERROR");
+    case Level::debug:
+        return QStringLiteral("DEBUG");
+    case Level::info:
+        return QStringLiteral("INFO");
+    case Level::warning:
+        return QStringLiteral("WARN");
+    case Level::error:
+        return QStringLiteral("ERROR");
     }
     return QStringLiteral("INFO");
 }
 
-QString formatLine(const QDateTime& when, Level level, Area area, const QString& message)
-{
-    return QLocale::c().toString(when, QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + QLatin1Char(' ')
-           + levelName(level).leftJustified(5, QLatin1Char(' ')) + QStringLiteral(" [") + areaName(area)
-           + QStringLiteral("] ") + message + QLatin1Char('\n');
+QString formatLine(const QDateTime& when, Level level, Area area, const QString& message) {
+    return QLocale::c().toString(when, QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + QLatin1Char(' ') +
+           levelName(level).leftJustified(5, QLatin1Char(' ')) + QStringLiteral(" [") + areaName(area) +
+           QStringLiteral("] ") + message + QLatin1Char('\n');
 }
 
-void write(Level level, Area area, const QString& message)
-{
+void write(Level level, Area area, const QString& message) {
     const QString clean = scrub(message);
     sendToSystemLog(level, area, clean);
     const QDateTime now = QDateTime::currentDateTime();
     Queue::shared().enqueue([level, area, clean, now] { append(formatLine(now, level, area, clean)); });
 }
 
-void debug(Area area, const QString& message) { write(Level::debug, area, message); }
-void info(Area area, const QString& message) { write(Level::info, area, message); }
-void warning(Area area, const QString& message) { write(Level::warning, area, message); }
-void error(Area area, const QString& message) { write(Level::error, area, message); }
+void debug(Area area, const QString& message) {
+    write(Level::debug, area, message);
+}
+void info(Area area, const QString& message) {
+    write(Level::info, area, message);
+}
+void warning(Area area, const QString& message) {
+    write(Level::warning, area, message);
+}
+void error(Area area, const QString& message) {
+    write(Level::error, area, message);
+}
 
-void changed(Area area, const QString& key, const QString& message, Level level)
-{
+void changed(Area area, const QString& key, const QString& message, Level level) {
     {
         QMutexLocker locker(&lastLock);
         auto& last = lastMessages();
@@ -291,18 +302,18 @@ void changed(Area area, const QString& key, const QString& message, Level level)
     write(level, area, message);
 }
 
-QString secret(const std::optional<QString>& value)
-{
+QString secret(const std::optional<QString>& value) {
     if (!value || value->isEmpty())
         return QStringLiteral("\u2039empty\u203A");
     const QByteArray digest =
         QCryptographicHash::hash((salt() + *value).toUtf8(), QCryptographicHash::Sha256).left(2);
-    return QStringLiteral("\u2039%1 chars #%2\u203A").arg(value->size()).arg(QString::fromLatin1(digest.toHex()));
+    return QStringLiteral("\u2039%1 chars #%2\u203A")
+        .arg(value->size())
+        .arg(QString::fromLatin1(digest.toHex()));
 }
 
 QList<Replacement> makeReplacements(const QString& home, const QString& account, const QString& fullName,
-                                    const QString& computerName)
-{
+                                    const QString& computerName) {
     QList<Replacement> list;
     if (!home.isEmpty())
         list.append({home, QStringLiteral("~")});
@@ -317,13 +328,13 @@ QList<Replacement> makeReplacements(const QString& home, const QString& account,
     }
     if (computerName.size() >= 3)
         list.append({computerName, QStringLiteral("<mac>")});
-    std::stable_sort(list.begin(), list.end(),
-                     [](const Replacement& a, const Replacement& b) { return a.search.size() > b.search.size(); });
+    std::stable_sort(list.begin(), list.end(), [](const Replacement& a, const Replacement& b) {
+        return a.search.size() > b.search.size();
+    });
     return list;
 }
 
-QString scrub(const QString& text, const QList<Replacement>& list)
-{
+QString scrub(const QString& text, const QList<Replacement>& list) {
     QString result = text;
     for (const Replacement& r : list)
         result.replace(r.search, r.replacement, Qt::CaseInsensitive);
@@ -332,10 +343,11 @@ QString scrub(const QString& text, const QList<Replacement>& list)
     return result;
 }
 
-QString scrub(const QString& text) { return scrub(text, replacements()); }
+QString scrub(const QString& text) {
+    return scrub(text, replacements());
+}
 
-QStringList tail(int count)
-{
+QStringList tail(int count) {
     flush();
     if (count <= 0)
         return {};
@@ -351,10 +363,18 @@ QStringList tail(int count)
     return lines;
 }
 
-void flush() { Queue::shared().drain(); }
+void flush() {
+    Queue::shared().drain();
+}
 
-QString folder() { return Paths::logFolder(); }
-QString file() { return folder() + QLatin1Char('/') + baseName() + QStringLiteral(".log"); }
-QString previousFile() { return folder() + QLatin1Char('/') + baseName() + QStringLiteral(".1.log"); }
+QString folder() {
+    return Paths::logFolder();
+}
+QString file() {
+    return folder() + QLatin1Char('/') + baseName() + QStringLiteral(".log");
+}
+QString previousFile() {
+    return folder() + QLatin1Char('/') + baseName() + QStringLiteral(".1.log");
+}
 
 } // namespace Log

@@ -14,8 +14,22 @@
 namespace Log {
 
 // One area per tool of the suite; this application logs under `app`.
-enum class Area { app, windows, clipboard, capture, launcher, notes, files, display, audio, network, battery,
-                  keyboard, calendar, system };
+enum class Area {
+    app,
+    windows,
+    clipboard,
+    capture,
+    launcher,
+    notes,
+    files,
+    display,
+    audio,
+    network,
+    battery,
+    keyboard,
+    calendar,
+    system
+};
 enum class Level { debug, info, warning, error };
 
 QList<Area> allAreas();

@@ -19,40 +19,36 @@ Identity identity;
 namespace MediaApp {
 
 void declare(const QString& identifier, const QString& bundleName, const QString& shortVersion,
-             const QString& build)
-{
+             const QString& build) {
     QWriteLocker locker(&identityLock);
     identity = {identifier, bundleName, shortVersion, build};
 }
 
-QString identifier()
-{
+QString identifier() {
     QReadLocker locker(&identityLock);
     return identity.identifier;
 }
 
-bool isHalcyrin()
-{
+bool isHalcyrin() {
     const QString id = identifier();
     return !id.isEmpty() && id == halcyrinID;
 }
 
-QString name()
-{
+QString name() {
     QReadLocker locker(&identityLock);
     return identity.name.isEmpty() ? QStringLiteral("Halcyrin") : identity.name;
 }
 
-QString settingsPlace() { return isHalcyrin() ? QStringLiteral("Media") : QStringLiteral("Settings"); }
+QString settingsPlace() {
+    return isHalcyrin() ? QStringLiteral("Media") : QStringLiteral("Settings");
+}
 
-QString shortVersion()
-{
+QString shortVersion() {
     QReadLocker locker(&identityLock);
     return identity.shortVersion;
 }
 
-QString build()
-{
+QString build() {
     QReadLocker locker(&identityLock);
     return identity.build;
 }

@@ -9,8 +9,7 @@ namespace {
 QMutex overrideLock;
 QString resourcesOverride;
 
-QString xdg(const char* variable, const char* fallbackUnderHome)
-{
+QString xdg(const char* variable, const char* fallbackUnderHome) {
     const QString value = qEnvironmentVariable(variable);
     // The XDG base directory rules: a relative path is invalid and ignored.
     if (!value.isEmpty() && QDir::isAbsolutePath(value))
@@ -22,8 +21,7 @@ QString xdg(const char* variable, const char* fallbackUnderHome)
 
 namespace Paths {
 
-QString resources()
-{
+QString resources() {
     {
         QMutexLocker locker(&overrideLock);
         if (!resourcesOverride.isEmpty())
@@ -33,32 +31,51 @@ QString resources()
     return QDir::cleanPath(bin + QStringLiteral("/../") + QStringLiteral(QC_SHARE_SUBDIR));
 }
 
-QString toolFolder() { return resources() + QStringLiteral("/ffmpeg"); }
+QString toolFolder() {
+    return resources() + QStringLiteral("/ffmpeg");
+}
 
-QString helpers()
-{
+QString helpers() {
     return QDir::cleanPath(resources() + QStringLiteral("/../../") + QStringLiteral(QC_LIBEXEC_SUBDIR));
 }
 
-QString configHome() { return xdg("XDG_CONFIG_HOME", ".config"); }
-QString stateHome() { return xdg("XDG_STATE_HOME", ".local/state"); }
-QString cacheHome() { return xdg("XDG_CACHE_HOME", ".cache"); }
-QString dataHome() { return xdg("XDG_DATA_HOME", ".local/share"); }
+QString configHome() {
+    return xdg("XDG_CONFIG_HOME", ".config");
+}
+QString stateHome() {
+    return xdg("XDG_STATE_HOME", ".local/state");
+}
+QString cacheHome() {
+    return xdg("XDG_CACHE_HOME", ".cache");
+}
+QString dataHome() {
+    return xdg("XDG_DATA_HOME", ".local/share");
+}
 
-QString logFolder() { return stateHome() + QStringLiteral("/Halcyrin/logs"); }
-QString suiteCache() { return cacheHome() + QStringLiteral("/Halcyrin"); }
-QString playbackCache() { return suiteCache() + QStringLiteral("/Playback"); }
-QString thumbnailCache() { return suiteCache() + QStringLiteral("/Thumbnails"); }
-QString applicationCache() { return cacheHome() + QStringLiteral("/QuorvaneConverter"); }
-QString applicationSupport() { return dataHome() + QStringLiteral("/Halcyrin"); }
+QString logFolder() {
+    return stateHome() + QStringLiteral("/Halcyrin/logs");
+}
+QString suiteCache() {
+    return cacheHome() + QStringLiteral("/Halcyrin");
+}
+QString playbackCache() {
+    return suiteCache() + QStringLiteral("/Playback");
+}
+QString thumbnailCache() {
+    return suiteCache() + QStringLiteral("/Thumbnails");
+}
+QString applicationCache() {
+    return cacheHome() + QStringLiteral("/QuorvaneConverter");
+}
+QString applicationSupport() {
+    return dataHome() + QStringLiteral("/Halcyrin");
+}
 
-QString userFolder(QStandardPaths::StandardLocation location)
-{
+QString userFolder(QStandardPaths::StandardLocation location) {
     return QStandardPaths::writableLocation(location);
 }
 
-void setResourcesForTesting(const QString& folder)
-{
+void setResourcesForTesting(const QString& folder) {
     QMutexLocker locker(&overrideLock);
     resourcesOverride = folder;
 }

@@ -13,8 +13,7 @@ const QString kInt = QStringLiteral("typed:int:");
 const QString kDouble = QStringLiteral("typed:double:");
 const QString kText = QStringLiteral("typed:text:");
 
-QVariant encode(const QVariant& value)
-{
+QVariant encode(const QVariant& value) {
     switch (value.typeId()) {
     case QMetaType::Bool:
         return kBool + (value.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
@@ -37,8 +36,7 @@ QVariant encode(const QVariant& value)
     }
 }
 
-QVariant decode(const QVariant& raw)
-{
+QVariant decode(const QVariant& raw) {
     if (raw.typeId() != QMetaType::QString)
         return raw;
     const QString text = raw.toString();
@@ -55,8 +53,7 @@ QVariant decode(const QVariant& raw)
     return raw;
 }
 
-bool isNumber(const QVariant& v)
-{
+bool isNumber(const QVariant& v) {
     switch (v.typeId()) {
     case QMetaType::Int:
     case QMetaType::UInt:
@@ -73,8 +70,7 @@ bool isNumber(const QVariant& v)
 }
 
 // On Linux the native format is an INI file named <application>.conf.
-std::unique_ptr<QSettings> openMediaSettings()
-{
+std::unique_ptr<QSettings> openMediaSettings() {
     if (!MediaApp::isHalcyrin()) {
         auto suite = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                                  QStringLiteral("Halcyrin"), MediaApp::halcyrinID);
@@ -82,50 +78,41 @@ std::unique_ptr<QSettings> openMediaSettings()
             return suite;
     }
     const QString own = MediaApp::identifier().isEmpty() ? MediaApp::name() : MediaApp::identifier();
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Halcyrin"),
-                                       own);
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Halcyrin"), own);
 }
 
 } // namespace
 
-UserDefaults& UserDefaults::media()
-{
+UserDefaults& UserDefaults::media() {
     static UserDefaults* store = new UserDefaults(openMediaSettings());
     return *store;
 }
 
 UserDefaults::UserDefaults(const QString& iniFile)
-    : UserDefaults(std::make_unique<QSettings>(iniFile, QSettings::IniFormat))
-{
-}
+    : UserDefaults(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
 
 UserDefaults::UserDefaults(std::unique_ptr<QSettings> settings)
-    : m_settings(std::move(settings))
-{
-}
+    : m_settings(std::move(settings)) {}
 
-QString UserDefaults::fileName() const
-{
+QString UserDefaults::fileName() const {
     QMutexLocker locker(&m_lock);
     return m_settings->fileName();
 }
 
-bool UserDefaults::contains(const QString& key) const
-{
+bool UserDefaults::contains(const QString& key) const {
     QMutexLocker locker(&m_lock);
     return m_settings->contains(key);
 }
 
-QVariant UserDefaults::value(const QString& key) const
-{
+QVariant UserDefaults::value(const QString& key) const {
     QMutexLocker locker(&m_lock);
     if (!m_settings->contains(key))
         return {};
     return decode(m_settings->value(key));
 }
 
-void UserDefaults::setValue(const QString& key, const QVariant& value)
-{
+void UserDefaults::setValue(const QString& key, const QVariant& value) {
     QMutexLocker locker(&m_lock);
     if (!value.isValid())
         m_settings->remove(key);
@@ -134,51 +121,43 @@ void UserDefaults::setValue(const QString& key, const QVariant& value)
     m_settings->sync();
 }
 
-void UserDefaults::remove(const QString& key)
-{
+void UserDefaults::remove(const QString& key) {
     QMutexLocker locker(&m_lock);
     m_settings->remove(key);
     m_settings->sync();
 }
 
-void UserDefaults::sync()
-{
+void UserDefaults::sync() {
     QMutexLocker locker(&m_lock);
     m_settings->sync();
 }
 
-QString UserDefaults::string(const QString& key) const
-{
+QString UserDefaults::string(const QString& key) const {
     const QVariant v = value(key);
     return v.typeId() == QMetaType::QString ? v.toString() : QString();
 }
 
-bool UserDefaults::boolean(const QString& key) const
-{
+bool UserDefaults::boolean(const QString& key) const {
     const QVariant v = value(key);
     return v.typeId() == QMetaType::Bool && v.toBool();
 }
 
-double UserDefaults::number(const QString& key) const
-{
+double UserDefaults::number(const QString& key) const {
     const QVariant v = value(key);
     return isNumber(v) ? v.toDouble() : 0.0;
 }
 
-qint64 UserDefaults::integer(const QString& key) const
-{
+qint64 UserDefaults::integer(const QString& key) const {
     const QVariant v = value(key);
     return isNumber(v) ? qint64(v.toDouble()) : 0;
 }
 
-QByteArray UserDefaults::data(const QString& key) const
-{
+QByteArray UserDefaults::data(const QString& key) const {
     const QVariant v = value(key);
     return v.typeId() == QMetaType::QByteArray ? v.toByteArray() : QByteArray();
 }
 
-QStringList UserDefaults::stringArray(const QString& key) const
-{
+QStringList UserDefaults::stringArray(const QString& key) const {
     const QVariant v = value(key);
     // An INI file stores a one-element list as a plain text.
     if (v.typeId() == QMetaType::QStringList)
@@ -190,18 +169,16 @@ QStringList UserDefaults::stringArray(const QString& key) const
     return {};
 }
 
-QVariantMap UserDefaults::map(const QString& key) const
-{
+QVariantMap UserDefaults::map(const QString& key) const {
     const QVariant v = value(key);
     return v.typeId() == QMetaType::QVariantMap ? v.toMap() : QVariantMap();
 }
 
-QList<double> UserDefaults::numbers(const QString& key) const
-{
+QList<double> UserDefaults::numbers(const QString& key) const {
     QList<double> result;
     const QVariant v = value(key);
-    if (v.typeId() != QMetaType::QStringList && v.typeId() != QMetaType::QString
-        && v.typeId() != QMetaType::QVariantList)
+    if (v.typeId() != QMetaType::QStringList && v.typeId() != QMetaType::QString &&
+        v.typeId() != QMetaType::QVariantList)
         return result;
     for (const QString& item : stringArray(key)) {
         bool ok = false;
@@ -213,14 +190,19 @@ QList<double> UserDefaults::numbers(const QString& key) const
     return result;
 }
 
-void UserDefaults::setData(const QString& key, const QByteArray& data) { setValue(key, data); }
+void UserDefaults::setData(const QString& key, const QByteArray& data) {
+    setValue(key, data);
+}
 
-void UserDefaults::setStringArray(const QString& key, const QStringList& list) { setValue(key, list); }
+void UserDefaults::setStringArray(const QString& key, const QStringList& list) {
+    setValue(key, list);
+}
 
-void UserDefaults::setMap(const QString& key, const QVariantMap& map) { setValue(key, map); }
+void UserDefaults::setMap(const QString& key, const QVariantMap& map) {
+    setValue(key, map);
+}
 
-void UserDefaults::setNumbers(const QString& key, const QList<double>& numbers)
-{
+void UserDefaults::setNumbers(const QString& key, const QList<double>& numbers) {
     QStringList texts;
     for (double n : numbers)
         texts.append(QString::number(n, 'g', 17));

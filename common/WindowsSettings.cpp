@@ -6,8 +6,7 @@ namespace {
 
 const QString kPrefix = QStringLiteral("wx.");
 
-bool isNumber(const QVariant& v)
-{
+bool isNumber(const QVariant& v) {
     switch (v.typeId()) {
     case QMetaType::Int:
     case QMetaType::UInt:
@@ -24,20 +23,16 @@ bool isNumber(const QVariant& v)
 
 } // namespace
 
-WindowsSettings& WindowsSettings::shared()
-{
+WindowsSettings& WindowsSettings::shared() {
     static WindowsSettings* settings = new WindowsSettings(UserDefaults::media());
     return *settings;
 }
 
 WindowsSettings::WindowsSettings(UserDefaults& store, QObject* parent)
     : QObject(parent)
-    , m_store(store)
-{
-}
+    , m_store(store) {}
 
-const QVariantMap& WindowsSettings::defaultValues()
-{
+const QVariantMap& WindowsSettings::defaultValues() {
     static const QVariantMap defaults{
         {QStringLiteral("player.endAction"), QStringLiteral("next")},
         {QStringLiteral("player.longSkip"), 10.0},
@@ -47,34 +42,29 @@ const QVariantMap& WindowsSettings::defaultValues()
     return defaults;
 }
 
-QVariant WindowsSettings::value(const QString& key) const
-{
+QVariant WindowsSettings::value(const QString& key) const {
     const QVariant stored = m_store.value(kPrefix + key);
     if (stored.isValid())
         return stored;
     return defaultValues().value(key);
 }
 
-bool WindowsSettings::boolValue(const QString& key) const
-{
+bool WindowsSettings::boolValue(const QString& key) const {
     const QVariant v = value(key);
     return v.typeId() == QMetaType::Bool && v.toBool();
 }
 
-double WindowsSettings::doubleValue(const QString& key) const
-{
+double WindowsSettings::doubleValue(const QString& key) const {
     const QVariant v = value(key);
     return isNumber(v) ? v.toDouble() : 0.0;
 }
 
-QString WindowsSettings::string(const QString& key) const
-{
+QString WindowsSettings::string(const QString& key) const {
     const QVariant v = value(key);
     return v.typeId() == QMetaType::QString ? v.toString() : QString();
 }
 
-void WindowsSettings::set(const QString& key, const QVariant& value)
-{
+void WindowsSettings::set(const QString& key, const QVariant& value) {
     m_store.setValue(kPrefix + key, value);
     ++m_revision;
     Q_EMIT revisionChanged(m_revision);

@@ -5,13 +5,11 @@
 
 namespace {
 
-bool conformsTo(const QMimeType& type, const char* name)
-{
+bool conformsTo(const QMimeType& type, const char* name) {
     return type.isValid() && type.inherits(QString::fromLatin1(name));
 }
 
-bool isImage(const QMimeType& type)
-{
+bool isImage(const QMimeType& type) {
     if (!type.isValid())
         return false;
     if (type.name().startsWith(QLatin1String("image/")))
@@ -22,8 +20,7 @@ bool isImage(const QMimeType& type)
     return false;
 }
 
-bool hasPrefix(const QMimeType& type, const QString& prefix)
-{
+bool hasPrefix(const QMimeType& type, const QString& prefix) {
     if (!type.isValid())
         return false;
     if (type.name().startsWith(prefix))
@@ -36,54 +33,66 @@ bool hasPrefix(const QMimeType& type, const QString& prefix)
 
 } // namespace
 
-QList<ConvertKind> ConvertKind::all() { return {video, audio, image, pdf, document}; }
+QList<ConvertKind> ConvertKind::all() {
+    return {video, audio, image, pdf, document};
+}
 
-std::optional<ConvertKind> ConvertKind::fromId(const QString& id)
-{
+std::optional<ConvertKind> ConvertKind::fromId(const QString& id) {
     for (ConvertKind kind : all())
         if (kind.id() == id)
             return kind;
     return std::nullopt;
 }
 
-QString ConvertKind::id() const
-{
+QString ConvertKind::id() const {
     switch (m_value) {
-    case video: return QStringLiteral("video");
-    case audio: return QStringLiteral("audio");
-    case image: return QStringLiteral("image");
-    case pdf: return QStringLiteral("pdf");
-    case document: return QStringLiteral("document");
+    case video:
+        return QStringLiteral("video");
+    case audio:
+        return QStringLiteral("audio");
+    case image:
+        return QStringLiteral("image");
+    case pdf:
+        return QStringLiteral("pdf");
+    case document:
+        return QStringLiteral("document");
     }
     return {};
 }
 
-QString ConvertKind::title() const
-{
+QString ConvertKind::title() const {
     switch (m_value) {
-    case video: return QStringLiteral("Videos");
-    case audio: return QStringLiteral("Music & audio");
-    case image: return QStringLiteral("Pictures");
-    case pdf: return QStringLiteral("PDFs");
-    case document: return QStringLiteral("Documents");
+    case video:
+        return QStringLiteral("Videos");
+    case audio:
+        return QStringLiteral("Music & audio");
+    case image:
+        return QStringLiteral("Pictures");
+    case pdf:
+        return QStringLiteral("PDFs");
+    case document:
+        return QStringLiteral("Documents");
     }
     return {};
 }
 
-QString ConvertKind::symbol() const
-{
+QString ConvertKind::symbol() const {
     switch (m_value) {
-    case video: return QStringLiteral("film");
-    case audio: return QStringLiteral("music.note");
-    case image: return QStringLiteral("photo");
-    case pdf: return QStringLiteral("doc.richtext");
-    case document: return QStringLiteral("doc.text");
+    case video:
+        return QStringLiteral("film");
+    case audio:
+        return QStringLiteral("music.note");
+    case image:
+        return QStringLiteral("photo");
+    case pdf:
+        return QStringLiteral("doc.richtext");
+    case document:
+        return QStringLiteral("doc.text");
     }
     return {};
 }
 
-const QSet<QString>& ConvertKind::videoExtensions()
-{
+const QSet<QString>& ConvertKind::videoExtensions() {
     static const QSet<QString> set{
         QStringLiteral("mkv"),  QStringLiteral("webm"), QStringLiteral("avi"),  QStringLiteral("wmv"),
         QStringLiteral("flv"),  QStringLiteral("f4v"),  QStringLiteral("ts"),   QStringLiteral("m2ts"),
@@ -95,33 +104,31 @@ const QSet<QString>& ConvertKind::videoExtensions()
     return set;
 }
 
-const QSet<QString>& ConvertKind::audioExtensions()
-{
+const QSet<QString>& ConvertKind::audioExtensions() {
     static const QSet<QString> set{
-        QStringLiteral("opus"), QStringLiteral("ogg"), QStringLiteral("oga"),  QStringLiteral("wma"),
-        QStringLiteral("ape"),  QStringLiteral("wv"),  QStringLiteral("dsf"),  QStringLiteral("dff"),
-        QStringLiteral("mka"),  QStringLiteral("ac3"), QStringLiteral("eac3"), QStringLiteral("dts"),
-        QStringLiteral("flac"), QStringLiteral("alac"), QStringLiteral("m4a"), QStringLiteral("m4b"),
-        QStringLiteral("aac"),  QStringLiteral("mp3"), QStringLiteral("wav"),  QStringLiteral("aif"),
-        QStringLiteral("aiff"), QStringLiteral("caf"), QStringLiteral("amr"),  QStringLiteral("mpc"),
+        QStringLiteral("opus"), QStringLiteral("ogg"),  QStringLiteral("oga"),  QStringLiteral("wma"),
+        QStringLiteral("ape"),  QStringLiteral("wv"),   QStringLiteral("dsf"),  QStringLiteral("dff"),
+        QStringLiteral("mka"),  QStringLiteral("ac3"),  QStringLiteral("eac3"), QStringLiteral("dts"),
+        QStringLiteral("flac"), QStringLiteral("alac"), QStringLiteral("m4a"),  QStringLiteral("m4b"),
+        QStringLiteral("aac"),  QStringLiteral("mp3"),  QStringLiteral("wav"),  QStringLiteral("aif"),
+        QStringLiteral("aiff"), QStringLiteral("caf"),  QStringLiteral("amr"),  QStringLiteral("mpc"),
         QStringLiteral("tta"),
     };
     return set;
 }
 
-const QSet<QString>& ConvertKind::documentExtensions()
-{
+const QSet<QString>& ConvertKind::documentExtensions() {
     static const QSet<QString> set{
-        QStringLiteral("doc"),      QStringLiteral("docx"), QStringLiteral("rtf"),  QStringLiteral("rtfd"),
-        QStringLiteral("odt"),      QStringLiteral("txt"),  QStringLiteral("text"), QStringLiteral("md"),
-        QStringLiteral("markdown"), QStringLiteral("html"), QStringLiteral("htm"),  QStringLiteral("webarchive"),
+        QStringLiteral("doc"),    QStringLiteral("docx"), QStringLiteral("rtf"),
+        QStringLiteral("rtfd"),   QStringLiteral("odt"),  QStringLiteral("txt"),
+        QStringLiteral("text"),   QStringLiteral("md"),   QStringLiteral("markdown"),
+        QStringLiteral("html"),   QStringLiteral("htm"),  QStringLiteral("webarchive"),
         QStringLiteral("wordml"),
     };
     return set;
 }
 
-std::optional<ConvertKind> ConvertKind::of(const QString& path)
-{
+std::optional<ConvertKind> ConvertKind::of(const QString& path) {
     const QFileInfo info(path);
     const QString ext = info.suffix().toLower();
     const QMimeDatabase db;
@@ -162,7 +169,8 @@ std::optional<ConvertKind> ConvertKind::of(const QString& path)
         return video;
     if (hasPrefix(named, QStringLiteral("audio/")))
         return audio;
-    if (conformsTo(named, "text/rtf") || conformsTo(named, "application/rtf") || conformsTo(named, "text/plain"))
+    if (conformsTo(named, "text/rtf") || conformsTo(named, "application/rtf") ||
+        conformsTo(named, "text/plain"))
         return document;
     if (conformsTo(named, "text/html"))
         return document;

@@ -12,9 +12,7 @@ public:
     enum Value { video, audio, image, pdf, document };
 
     constexpr ConvertKind(Value value)
-        : m_value(value)
-    {
-    }
+        : m_value(value) {}
     constexpr operator Value() const { return m_value; }
 
     // All kinds in display order.

@@ -1,31 +1,36 @@
 #include "converter/ConvertQuality.h"
 
-QList<ConvertQuality> ConvertQuality::all() { return {best, balanced, small}; }
+QList<ConvertQuality> ConvertQuality::all() {
+    return {best, balanced, small};
+}
 
-std::optional<ConvertQuality> ConvertQuality::fromId(const QString& id)
-{
+std::optional<ConvertQuality> ConvertQuality::fromId(const QString& id) {
     for (ConvertQuality quality : all())
         if (quality.id() == id)
             return quality;
     return std::nullopt;
 }
 
-QString ConvertQuality::id() const
-{
+QString ConvertQuality::id() const {
     switch (m_value) {
-    case best: return QStringLiteral("best");
-    case balanced: return QStringLiteral("balanced");
-    case small: return QStringLiteral("small");
+    case best:
+        return QStringLiteral("best");
+    case balanced:
+        return QStringLiteral("balanced");
+    case small:
+        return QStringLiteral("small");
     }
     return {};
 }
 
-QString ConvertQuality::title() const
-{
+QString ConvertQuality::title() const {
     switch (m_value) {
-    case best: return QStringLiteral("Best quality");
-    case balanced: return QStringLiteral("Balanced");
-    case small: return QStringLiteral("Smallest file");
+    case best:
+        return QStringLiteral("Best quality");
+    case balanced:
+        return QStringLiteral("Balanced");
+    case small:
+        return QStringLiteral("Smallest file");
     }
     return {};
 }

@@ -11,9 +11,7 @@ public:
     enum Value { best, balanced, small };
 
     constexpr ConvertQuality(Value value)
-        : m_value(value)
-    {
-    }
+        : m_value(value) {}
     constexpr operator Value() const { return m_value; }
 
     static QList<ConvertQuality> all();

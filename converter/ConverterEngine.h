@@ -48,8 +48,8 @@ ConvertResult pdfToDocx(const QString& input, const QString& output);
 // True for every target whose output kind is video except mp4-copy, and for gif.
 bool needsSample(const ConvertTarget& target);
 // Calculated size in bytes for sound targets and the rewrap; none for everything else.
-std::optional<qint64> calculatedSize(const ConvertTarget& target, const FFmpeg::Probe* probe, qint64 sourceSize,
-                                     const ConvertOptions& options);
+std::optional<qint64> calculatedSize(const ConvertTarget& target, const FFmpeg::Probe* probe,
+                                     qint64 sourceSize, const ConvertOptions& options);
 
 // ---- output names (ConverterEngineOutput.cpp)
 

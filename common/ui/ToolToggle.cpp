@@ -8,8 +8,7 @@
 #include <QVBoxLayout>
 
 ToolToggle::ToolToggle(const QString& title, const QString& detail, const QString& symbol, QWidget* parent)
-    : QWidget(parent)
-{
+    : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 4, 0, 4);
 
@@ -42,14 +41,19 @@ ToolToggle::ToolToggle(const QString& title, const QString& detail, const QStrin
     connect(m_switch, &QCheckBox::toggled, this, &ToolToggle::set);
 }
 
-bool ToolToggle::isOn() const { return m_switch->isChecked(); }
+bool ToolToggle::isOn() const {
+    return m_switch->isChecked();
+}
 
-void ToolToggle::setOn(bool on)
-{
+void ToolToggle::setOn(bool on) {
     const QSignalBlocker blocker(m_switch);
     m_switch->setChecked(on);
 }
 
-QString ToolToggle::title() const { return m_title->text(); }
+QString ToolToggle::title() const {
+    return m_title->text();
+}
 
-QString ToolToggle::detail() const { return m_detail->text(); }
+QString ToolToggle::detail() const {
+    return m_detail->text();
+}

@@ -18,16 +18,14 @@ namespace {
 const auto kIdentity = Log::makeReplacements(QStringLiteral("/home/jann"), QStringLiteral("jann"),
                                              QStringLiteral("Jo Ann Smith"), QStringLiteral("Workstation-7"));
 
-QStringList fileLines(const QString& path)
-{
+QStringList fileLines(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-void writeBytes(const QString& path, qint64 size)
-{
+void writeBytes(const QString& path, qint64 size) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -43,8 +41,7 @@ void writeBytes(const QString& path, qint64 size)
 
 } // namespace
 
-TEST(LogTest, ScrubsPersonalData)
-{
+TEST(LogTest, ScrubsPersonalData) {
     const struct {
         const char* input;
         const char* expected;
@@ -63,11 +60,11 @@ TEST(LogTest, ScrubsPersonalData)
         {"Host workstation-7 up", "Host <mac> up"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Log::scrub(QString::fromUtf8(c.input), kIdentity), QString::fromUtf8(c.expected)) << c.input;
+        EXPECT_EQ(Log::scrub(QString::fromUtf8(c.input), kIdentity), QString::fromUtf8(c.expected))
+            << c.input;
 }
 
-TEST(LogTest, ReplacementsPutLongerTextsFirst)
-{
+TEST(LogTest, ReplacementsPutLongerTextsFirst) {
     const auto list = kIdentity;
     ASSERT_EQ(list.size(), 6) << "home, account, full name, Ann, Smith, computer";
     for (int i = 1; i < list.size(); ++i)
@@ -76,17 +73,17 @@ TEST(LogTest, ReplacementsPutLongerTextsFirst)
         EXPECT_NE(r.search, QStringLiteral("Jo")) << "names under 3 characters are kept";
 }
 
-TEST(LogTest, ScrubsTheRealHomeFolder)
-{
-    EXPECT_EQ(Log::scrub(QDir::homePath() + QStringLiteral("/Movies/a.mkv")), QStringLiteral("~/Movies/a.mkv"));
+TEST(LogTest, ScrubsTheRealHomeFolder) {
+    EXPECT_EQ(Log::scrub(QDir::homePath() + QStringLiteral("/Movies/a.mkv")),
+              QStringLiteral("~/Movies/a.mkv"));
 }
 
-TEST(LogTest, SecretIsAStableFingerprint)
-{
+TEST(LogTest, SecretIsAStableFingerprint) {
     EXPECT_EQ(Log::secret(std::nullopt), QStringLiteral("\u2039empty\u203A"));
     EXPECT_EQ(Log::secret(QString()), QStringLiteral("\u2039empty\u203A"));
     const QString first = Log::secret(QStringLiteral("abc"));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\u20393 chars #[0-9a-f]{4}\u203A$")).match(first).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^\u20393 chars #[0-9a-f]{4}\u203A$")).match(first).hasMatch())
         << first.toStdString();
     EXPECT_EQ(Log::secret(QStringLiteral("abc")), first);
     EXPECT_FALSE(first.contains(QStringLiteral("abc")));
@@ -94,8 +91,7 @@ TEST(LogTest, SecretIsAStableFingerprint)
     EXPECT_FALSE(UserDefaults::media().string(QStringLiteral("fx.logSalt")).isEmpty());
 }
 
-TEST(LogTest, LinesHaveTheFileFormat)
-{
+TEST(LogTest, LinesHaveTheFileFormat) {
     const QDateTime when(QDate(2026, 3, 1), QTime(14, 7, 9, 31));
     EXPECT_EQ(Log::formatLine(when, Log::Level::info, Log::Area::app, QStringLiteral("Launched")),
               QStringLiteral("2026-03-01 14:07:09.031 INFO  [app] Launched\n"));
@@ -105,8 +101,7 @@ TEST(LogTest, LinesHaveTheFileFormat)
               QStringLiteral("2026-03-01 14:07:09.031 WARN  [network] x\n"));
 }
 
-TEST(LogTest, AreasStartWithApp)
-{
+TEST(LogTest, AreasStartWithApp) {
     const auto areas = Log::allAreas();
     ASSERT_EQ(areas.size(), 14);
     EXPECT_EQ(Log::areaName(areas.first()), QStringLiteral("app"));
@@ -117,8 +112,7 @@ TEST(LogTest, AreasStartWithApp)
     EXPECT_EQ(names.size(), 14);
 }
 
-TEST(LogTest, WritesScrubbedLinesToTheSharedLogFolder)
-{
+TEST(LogTest, WritesScrubbedLinesToTheSharedLogFolder) {
     EXPECT_TRUE(Log::file().endsWith(QStringLiteral("/Halcyrin/logs/QuorvaneConverter.log")));
     EXPECT_TRUE(Log::file().startsWith(qEnvironmentVariable("XDG_STATE_HOME")));
     Log::info(Log::Area::app, QStringLiteral("Opened ") + QDir::homePath() + QStringLiteral("/a.mkv"));
@@ -129,8 +123,7 @@ TEST(LogTest, WritesScrubbedLinesToTheSharedLogFolder)
     EXPECT_TRUE(lines[1].endsWith(QStringLiteral(" DEBUG [app] debug lines are kept")));
 }
 
-TEST(LogTest, ChangedLogsOnlyNewMessagesPerKey)
-{
+TEST(LogTest, ChangedLogsOnlyNewMessagesPerKey) {
     Log::changed(Log::Area::app, QStringLiteral("state"), QStringLiteral("up"));
     Log::changed(Log::Area::app, QStringLiteral("state"), QStringLiteral("up"));
     Log::changed(Log::Area::app, QStringLiteral("state"), QStringLiteral("down"));
@@ -142,8 +135,7 @@ TEST(LogTest, ChangedLogsOnlyNewMessagesPerKey)
     EXPECT_TRUE(lines[2].endsWith(QStringLiteral("] down")));
 }
 
-TEST(LogTest, RotatesOnlyAboveTwoMillionBytes)
-{
+TEST(LogTest, RotatesOnlyAboveTwoMillionBytes) {
     const struct {
         qint64 size;
         bool rotates;
@@ -166,8 +158,7 @@ TEST(LogTest, RotatesOnlyAboveTwoMillionBytes)
     }
 }
 
-TEST(LogTest, TailReadsBothFilesOldestFirst)
-{
+TEST(LogTest, TailReadsBothFilesOldestFirst) {
     EXPECT_TRUE(Log::tail(5).isEmpty()) << "no log files yet";
     QDir().mkpath(Log::folder());
     QFile previous(Log::previousFile());
@@ -183,8 +174,7 @@ TEST(LogTest, TailReadsBothFilesOldestFirst)
     EXPECT_EQ(Log::tail(100).size(), 7);
 }
 
-TEST(LogTest, ManyThreadsNeitherTearNorLoseLines)
-{
+TEST(LogTest, ManyThreadsNeitherTearNorLoseLines) {
     constexpr int kThreads = 8;
     constexpr int kLines = 250;
     std::vector<std::thread> threads;
@@ -197,8 +187,8 @@ TEST(LogTest, ManyThreadsNeitherTearNorLoseLines)
         thread.join();
     const QStringList lines = Log::tail(kThreads * kLines + 10);
     ASSERT_EQ(lines.size(), kThreads * kLines);
-    const QRegularExpression shape(
-        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} INFO  \\[app\\] thread (\\d) line (\\d+) end$"));
+    const QRegularExpression shape(QStringLiteral(
+        "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} INFO  \\[app\\] thread (\\d) line (\\d+) end$"));
     QList<int> next(kThreads, 0);
     for (const QString& line : lines) {
         const auto match = shape.match(line);

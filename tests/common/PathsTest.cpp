@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(PathsTest, FollowsTheXdgVariables)
-{
+TEST(PathsTest, FollowsTheXdgVariables) {
     const QString state = qEnvironmentVariable("XDG_STATE_HOME");
     const QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
     const QString data = qEnvironmentVariable("XDG_DATA_HOME");
@@ -16,15 +15,14 @@ TEST(PathsTest, FollowsTheXdgVariables)
     EXPECT_EQ(Paths::toolFolder(), Paths::resources() + QStringLiteral("/ffmpeg"));
 }
 
-TEST(PathsTest, RelativeOrMissingVariablesFallBackToHome)
-{
+TEST(PathsTest, RelativeOrMissingVariablesFallBackToHome) {
     qputenv("XDG_CACHE_HOME", "relative/cache");
     EXPECT_EQ(Paths::cacheHome(), QDir::homePath() + QStringLiteral("/.cache"));
     qunsetenv("XDG_STATE_HOME");
     EXPECT_EQ(Paths::stateHome(), QDir::homePath() + QStringLiteral("/.local/state"));
 }
 
-TEST(PathsTest, HelpersSitBesideTheResources)
-{
-    EXPECT_EQ(Paths::helpers(), QDir::cleanPath(Paths::resources() + QStringLiteral("/../../lib/quorvane-converter")));
+TEST(PathsTest, HelpersSitBesideTheResources) {
+    EXPECT_EQ(Paths::helpers(),
+              QDir::cleanPath(Paths::resources() + QStringLiteral("/../../lib/quorvane-converter")));
 }

@@ -1,22 +1,21 @@
-#include "common/MediaApp.h"
 #include "common/UserDefaults.h"
+#include "common/MediaApp.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
 
-TEST(UserDefaultsTest, MediaStoreIsTheSuitesSharedDomain)
-{
+TEST(UserDefaultsTest, MediaStoreIsTheSuitesSharedDomain) {
     UserDefaults& store = UserDefaults::media();
     store.setValue(QStringLiteral("fx.converter.quality"), QStringLiteral("best"));
     EXPECT_EQ(QDir::cleanPath(store.fileName()),
-              QDir::cleanPath(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Halcyrin/org.halcyrin.Halcyrin.conf")));
+              QDir::cleanPath(qEnvironmentVariable("XDG_CONFIG_HOME") +
+                              QStringLiteral("/Halcyrin/org.halcyrin.Halcyrin.conf")));
     EXPECT_TRUE(QFileInfo::exists(store.fileName()));
 }
 
-TEST(UserDefaultsTest, ValuesKeepTheirTypesAcrossReopening)
-{
+TEST(UserDefaultsTest, ValuesKeepTheirTypesAcrossReopening) {
     const QString path = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/typed.conf");
     {
         UserDefaults store(path);
@@ -47,8 +46,7 @@ TEST(UserDefaultsTest, ValuesKeepTheirTypesAcrossReopening)
     EXPECT_EQ(store.numbers(QStringLiteral("bands")), (QList<double>{0.5, -3, 12}));
 }
 
-TEST(UserDefaultsTest, WrongTypesReadAsNeutralValues)
-{
+TEST(UserDefaultsTest, WrongTypesReadAsNeutralValues) {
     UserDefaults store(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/neutral.conf"));
     store.setValue(QStringLiteral("text"), QStringLiteral("hello"));
     EXPECT_FALSE(store.boolean(QStringLiteral("text")));
@@ -61,8 +59,7 @@ TEST(UserDefaultsTest, WrongTypesReadAsNeutralValues)
     EXPECT_FALSE(store.contains(QStringLiteral("text")));
 }
 
-TEST(UserDefaultsTest, AnotherProcessesChangesAreSeenAfterSync)
-{
+TEST(UserDefaultsTest, AnotherProcessesChangesAreSeenAfterSync) {
     const QString path = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/shared.conf");
     UserDefaults mine(path);
     UserDefaults theirs(path);
@@ -72,8 +69,7 @@ TEST(UserDefaultsTest, AnotherProcessesChangesAreSeenAfterSync)
     EXPECT_TRUE(mine.boolean(QStringLiteral("fx.player.eqOn")));
 }
 
-TEST(MediaAppTest, IdentityAndSettingsPlace)
-{
+TEST(MediaAppTest, IdentityAndSettingsPlace) {
     EXPECT_EQ(MediaApp::halcyrinID, QStringLiteral("org.halcyrin.Halcyrin"));
     EXPECT_EQ(MediaApp::name(), QStringLiteral("QuorvaneConverter"));
     EXPECT_FALSE(MediaApp::isHalcyrin());

@@ -1,5 +1,5 @@
-#include "common/UserDefaults.h"
 #include "common/WindowsSettings.h"
+#include "common/UserDefaults.h"
 
 #include <QSignalSpy>
 
@@ -7,16 +7,14 @@
 
 namespace {
 
-UserDefaults& freshStore()
-{
+UserDefaults& freshStore() {
     static UserDefaults store(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/windows.conf"));
     return store;
 }
 
 } // namespace
 
-TEST(WindowsSettingsTest, EmptyStoreGivesTheDefaults)
-{
+TEST(WindowsSettingsTest, EmptyStoreGivesTheDefaults) {
     WindowsSettings settings(freshStore());
     EXPECT_EQ(settings.string(QStringLiteral("player.endAction")), QStringLiteral("next"));
     EXPECT_EQ(settings.doubleValue(QStringLiteral("player.longSkip")), 10.0);
@@ -26,8 +24,7 @@ TEST(WindowsSettingsTest, EmptyStoreGivesTheDefaults)
     EXPECT_FALSE(settings.value(QStringLiteral("no.such.key")).isValid());
 }
 
-TEST(WindowsSettingsTest, SetStoresUnderThePrefixAndCountsRevisions)
-{
+TEST(WindowsSettingsTest, SetStoresUnderThePrefixAndCountsRevisions) {
     WindowsSettings settings(freshStore());
     QSignalSpy spy(&settings, &WindowsSettings::revisionChanged);
     settings.set(QStringLiteral("player.endAction"), QStringLiteral("stop"));
@@ -42,8 +39,7 @@ TEST(WindowsSettingsTest, SetStoresUnderThePrefixAndCountsRevisions)
     EXPECT_EQ(settings.revision(), 2);
 }
 
-TEST(WindowsSettingsTest, StoredValueOfAnotherTypeReadsNeutral)
-{
+TEST(WindowsSettingsTest, StoredValueOfAnotherTypeReadsNeutral) {
     WindowsSettings settings(freshStore());
     freshStore().setValue(QStringLiteral("wx.player.resume"), QStringLiteral("yes"));
     EXPECT_FALSE(settings.boolValue(QStringLiteral("player.resume")));
@@ -53,8 +49,7 @@ TEST(WindowsSettingsTest, StoredValueOfAnotherTypeReadsNeutral)
     EXPECT_EQ(settings.string(QStringLiteral("player.endAction")), QString());
 }
 
-TEST(WindowsSettingsTest, SharedUsesTheMediaStore)
-{
+TEST(WindowsSettingsTest, SharedUsesTheMediaStore) {
     WindowsSettings::shared().set(QStringLiteral("player.longSkip"), 30.0);
     EXPECT_EQ(UserDefaults::media().number(QStringLiteral("wx.player.longSkip")), 30.0);
 }

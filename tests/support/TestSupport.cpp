@@ -9,8 +9,7 @@
 
 namespace TestSupport {
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
+bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
     while (!condition()) {
         if (deadline.hasExpired())
@@ -21,8 +20,7 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs)
     return true;
 }
 
-QString writeFile(const QString& path, const QByteArray& bytes)
-{
+QString writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (file.open(QIODevice::WriteOnly))

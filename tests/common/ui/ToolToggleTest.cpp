@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-TEST(ToolToggleTest, ShowsItsTextsAndReportsFlips)
-{
-    ToolToggle row(QStringLiteral("Check for updates automatically"), QString(), QStringLiteral("view-refresh"));
+TEST(ToolToggleTest, ShowsItsTextsAndReportsFlips) {
+    ToolToggle row(QStringLiteral("Check for updates automatically"), QString(),
+                   QStringLiteral("view-refresh"));
     row.show();
     auto* title = row.findChild<QLabel*>(QStringLiteral("toolToggleTitle"));
     auto* detail = row.findChild<QLabel*>(QStringLiteral("toolToggleDetail"));
@@ -29,8 +29,7 @@ TEST(ToolToggleTest, ShowsItsTextsAndReportsFlips)
     EXPECT_EQ(spy.count(), 1);
 }
 
-TEST(ToolToggleTest, DetailLineWhenGiven)
-{
+TEST(ToolToggleTest, DetailLineWhenGiven) {
     ToolToggle row(QStringLiteral("Title"), QStringLiteral("More words"), QStringLiteral("folder"));
     row.show();
     auto* detail = row.findChild<QLabel*>(QStringLiteral("toolToggleDetail"));
