@@ -14,11 +14,12 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include "support/MediaFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -34,18 +35,9 @@ QString picture(const QTemporaryDir& dir, const QString& name) {
     return TestSupport::writeFile(dir.filePath(name), bytes);
 }
 
-// A video long enough to still be converting while the test looks.
+// A silent video long enough to still be converting while the test looks.
 QString makeVideo(const QTemporaryDir& dir) {
-    const QString path = dir.filePath(QStringLiteral("long.mp4"));
-    QProcess make;
-    make.start(FFmpeg::ffmpeg(),
-               {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                QStringLiteral("testsrc2=size=640x480:rate=25:duration=3"), QStringLiteral("-c:v"),
-                QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
-                QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), path});
-    make.waitForFinished(60000);
-    return make.exitCode() == 0 ? path : QString();
+    return MediaFixtures::video(dir.path(), QStringLiteral("long.mp4"), {640, 480, 3.0, 25, {}});
 }
 
 class OpenedUrls : public QObject {

@@ -10,10 +10,11 @@
 #include <QDesktopServices>
 #include <QImage>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
+
+#include "support/MediaFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -153,16 +154,9 @@ TEST_F(ConverterRowTest, FailedRowShowsTheMessageInOrange) {
 TEST_F(ConverterRowTest, RunningRowShowsTruncatedPercentAndStop) {
     if (!FFmpeg::available())
         GTEST_SKIP() << "ffmpeg is not installed";
-    const QString video = dir.filePath(QStringLiteral("clip.mp4"));
-    QProcess make;
-    make.start(FFmpeg::ffmpeg(),
-               {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                QStringLiteral("testsrc2=size=320x240:rate=25:duration=3"), QStringLiteral("-c:v"),
-                QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
-                QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), video});
-    ASSERT_TRUE(make.waitForFinished(60000));
-    ASSERT_EQ(make.exitCode(), 0);
+    const QString video =
+        MediaFixtures::video(dir.path(), QStringLiteral("clip.mp4"), {320, 240, 3.0, 25, {}});
+    ASSERT_FALSE(video.isEmpty());
 
     model.setChoice(QStringLiteral("webm"), ConvertKind::video);
     model.add({video});
