@@ -72,7 +72,9 @@ struct Decoder {
         return integer(object.value(QLatin1String(key)));
     }
 
-    std::optional<QMap<QString, QString>> textMap(const QJsonObject& object, const char* key) {
+    // A JSON object whose every value `read` accepts; any other value fails the probe.
+    template <typename T, typename Read>
+    std::optional<QMap<QString, T>> map(const QJsonObject& object, const char* key, Read read) {
         const QJsonValue value = object.value(QLatin1String(key));
         if (value.isUndefined() || value.isNull())
             return std::nullopt;
@@ -80,37 +82,29 @@ struct Decoder {
             failed = true;
             return std::nullopt;
         }
-        QMap<QString, QString> map;
+        QMap<QString, T> result;
         const QJsonObject inner = value.toObject();
         for (auto it = inner.begin(); it != inner.end(); ++it) {
-            if (!it.value().isString()) {
+            const std::optional<T> item = read(it.value());
+            if (!item) {
                 failed = true;
                 return std::nullopt;
             }
-            map.insert(it.key(), it.value().toString());
+            result.insert(it.key(), *item);
         }
-        return map;
+        return result;
+    }
+
+    std::optional<QMap<QString, QString>> textMap(const QJsonObject& object, const char* key) {
+        return map<QString>(object, key, [](const QJsonValue& value) -> std::optional<QString> {
+            if (!value.isString())
+                return std::nullopt;
+            return value.toString();
+        });
     }
 
     std::optional<QMap<QString, int>> integerMap(const QJsonObject& object, const char* key) {
-        const QJsonValue value = object.value(QLatin1String(key));
-        if (value.isUndefined() || value.isNull())
-            return std::nullopt;
-        if (!value.isObject()) {
-            failed = true;
-            return std::nullopt;
-        }
-        QMap<QString, int> map;
-        const QJsonObject inner = value.toObject();
-        for (auto it = inner.begin(); it != inner.end(); ++it) {
-            const std::optional<int> number = integer(it.value());
-            if (!number) {
-                failed = true;
-                return std::nullopt;
-            }
-            map.insert(it.key(), *number);
-        }
-        return map;
+        return map<int>(object, key, [this](const QJsonValue& value) { return integer(value); });
     }
 };
 
