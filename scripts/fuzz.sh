@@ -15,17 +15,16 @@ cmake --build "$build" --target qc_fuzzers --parallel 2
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-mkdir -p "$work/markdown" "$work/document-protocol"
-printf '# Title\n\n- *emphasis* and **strong** and `code`\n' > "$work/markdown/1"
-printf '[a link](https://example.org "title") <https://x.org> <me@x.org> \\* &amp; &#x41;\n' > "$work/markdown/2"
-printf '***a** b* _c_ __d__ ![img](p.png) [a [b](c)](d) ``e ` f``\n' > "$work/markdown/3"
-printf '14:2:ok,2:id,1:7,,' > "$work/document-protocol/1"
-printf '40:7:convert,5:input,5:/a.md,6:format,3:pdf,,' > "$work/document-protocol/2"
-
+# Every fuzz-<name> that the build made runs on a copy of its seeds in fuzz/seeds/<name>/.
 status=0
-for target in markdown document-protocol; do
+for fuzzer in "$build"/bin/fuzz-*; do
+    target="${fuzzer##*/fuzz-}"
+    mkdir -p "$work/$target"
+    if [ -d "$root/fuzz/seeds/$target" ]; then
+        cp "$root/fuzz/seeds/$target"/* "$work/$target/"
+    fi
     echo "fuzz: $target for ${seconds}s"
-    if ! (cd "$work" && "$build/bin/fuzz-$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    if ! (cd "$work" && "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
             -max_len=65536 -print_final_stats=1 "$work/$target" 2>"$work/$target.log"); then
         tail -n 60 "$work/$target.log" >&2
         status=1
