@@ -8,7 +8,7 @@
 #include "app/SingleInstance.h"
 #include "common/Log.h"
 #include "common/MediaApp.h"
-#include "converter/ConverterModel.h"
+#include "converter/queue/ConverterModel.h"
 #include "converter/ui/ConverterWindow.h"
 
 #include <QApplication>

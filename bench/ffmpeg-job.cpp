@@ -8,8 +8,8 @@
 // prints the job's whole ffmpeg argument list (common prefix included), one argument per line,
 // without running anything.
 #include "converter/ConverterEngine.h"
-#include "converter/FFmpeg.h"
-#include "converter/FFmpegJob.h"
+#include "converter/ffmpeg/FFmpeg.h"
+#include "converter/ffmpeg/FFmpegJob.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "converter/ConvertError.h"
-#include "converter/ConvertKind.h"
-#include "converter/ConvertOptions.h"
-#include "converter/ConvertTarget.h"
+#include "converter/catalogue/ConvertError.h"
+#include "converter/catalogue/ConvertKind.h"
+#include "converter/catalogue/ConvertOptions.h"
+#include "converter/catalogue/ConvertTarget.h"
 
 #include <QString>
 #include <QStringList>

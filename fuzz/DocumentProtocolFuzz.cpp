@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the office worker's protocol reader, whole and in pieces: no crash, no
 // sanitizer report, and every message it accepts encodes back to the bytes it was read from.
-#include "converter/DocumentProtocol.h"
+#include "converter/documents/DocumentProtocol.h"
 
 #include <cstddef>
 #include <cstdint>

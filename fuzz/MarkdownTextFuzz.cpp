@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the Markdown reader: no crash, no hang, no sanitizer report, and the
 // runs keep their promises (neighbours differ in style; no run is empty).
-#include "converter/MarkdownText.h"
+#include "converter/documents/MarkdownText.h"
 
 #include <cstddef>
 #include <cstdint>

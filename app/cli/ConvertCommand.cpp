@@ -1,7 +1,7 @@
 #include "app/cli/ConvertCommand.h"
 
 #include "common/MediaApp.h"
-#include "converter/SizeText.h"
+#include "converter/estimate/SizeText.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "converter/ConvertKind.h"
-#include "converter/ConverterModel.h"
+#include "converter/catalogue/ConvertKind.h"
+#include "converter/queue/ConverterModel.h"
 
 #include <QElapsedTimer>
 #include <QHash>

@@ -1,7 +1,7 @@
 #include "converter/ui/ConverterFileList.h"
 
 #include "common/MediaApp.h"
-#include "converter/ConverterModel.h"
+#include "converter/queue/ConverterModel.h"
 #include "converter/ui/ConverterRow.h"
 #include "converter/ui/ConverterStyle.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "converter/ConvertKind.h"
+#include "converter/catalogue/ConvertKind.h"
 
 #include <QMap>
 #include <QScrollArea>

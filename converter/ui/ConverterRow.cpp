@@ -1,6 +1,6 @@
 #include "converter/ui/ConverterRow.h"
 
-#include "converter/SizeText.h"
+#include "converter/estimate/SizeText.h"
 #include "converter/ui/ConverterStyle.h"
 #include "converter/ui/ElidedLabel.h"
 #include "converter/ui/FileReveal.h"

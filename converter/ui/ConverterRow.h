@@ -1,6 +1,6 @@
 #pragma once
 
-#include "converter/ConverterModel.h"
+#include "converter/queue/ConverterModel.h"
 
 #include <QUuid>
 #include <QWidget>

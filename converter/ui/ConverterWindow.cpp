@@ -1,7 +1,7 @@
 #include "converter/ui/ConverterWindow.h"
 
 #include "common/UserDefaults.h"
-#include "converter/ConverterModel.h"
+#include "converter/queue/ConverterModel.h"
 #include "converter/ui/ConverterView.h"
 #include "converter/ui/FileChooser.h"
 

@@ -1,7 +1,7 @@
 #include "converter/ui/DropArea.h"
 
 #include "common/MediaApp.h"
-#include "converter/FFmpeg.h"
+#include "converter/ffmpeg/FFmpeg.h"
 #include "converter/ui/ConverterStyle.h"
 
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "converter/ui/FormatMenuRow.h"
 
-#include "converter/ConverterModel.h"
+#include "converter/queue/ConverterModel.h"
 #include "converter/ui/ConverterStyle.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "converter/ui/FormatSizeGrid.h"
 
-#include "converter/ConverterModel.h"
-#include "converter/SizeText.h"
+#include "converter/queue/ConverterModel.h"
+#include "converter/estimate/SizeText.h"
 #include "converter/ui/ConverterStyle.h"
 #include "converter/ui/FormatButton.h"
 

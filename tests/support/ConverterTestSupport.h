@@ -3,8 +3,8 @@
 // Small helpers shared by the converter's tests (header-only: the test mains do not link the
 // converter).
 
-#include "converter/ConvertError.h"
-#include "converter/ConvertTarget.h"
+#include "converter/catalogue/ConvertError.h"
+#include "converter/catalogue/ConvertTarget.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "converter/ui/ConverterStyle.h"
-#include "converter/ConverterModel.h"
+#include "converter/queue/ConverterModel.h"
 #include "converter/ui/ConverterView.h"
 #include "support/TestSupport.h"
 

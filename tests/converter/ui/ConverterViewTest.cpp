@@ -1,6 +1,6 @@
 #include "converter/ui/ConverterView.h"
-#include "converter/ConverterModel.h"
-#include "converter/FFmpeg.h"
+#include "converter/queue/ConverterModel.h"
+#include "converter/ffmpeg/FFmpeg.h"
 #include "converter/ui/ConverterFileList.h"
 #include "converter/ui/ConverterOptionsPanel.h"
 #include "converter/ui/DropArea.h"
