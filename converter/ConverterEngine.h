@@ -1,5 +1,6 @@
 #pragma once
 
+#include "converter/catalogue/ConvertControl.h"
 #include "converter/catalogue/ConvertError.h"
 #include "converter/catalogue/ConvertKind.h"
 #include "converter/catalogue/ConvertOptions.h"
@@ -24,24 +25,32 @@ namespace ConverterEngine {
 // animated-GIF target: "-i", input, the target's block, output. `probe` may be null.
 QStringList ffmpegArguments(const QString& input, const QString& output, const ConvertTarget& target,
                             ConvertKind kind, const FFmpeg::Probe* probe, const ConvertOptions& options);
+// FFmpeg's name of the target's container, given with "-f" before the output.
+QString muxer(const ConvertTarget& target);
 
 // ---- pictures and PDFs (ConverterEngineImages.cpp, ConverterEnginePdf.cpp)
 // Blocking; call from a background thread. Each call works on its own objects only.
 
+// `output` is the name wanted; the output is written under a hidden temporary name and takes the
+// next free name when that one was taken meanwhile (`control` reports which, and can stop the
+// conversion before anything becomes visible). A failure removes only what the call made.
+
 ConvertResult convertImage(const QString& input, const QString& output, const ConvertTarget& target,
-                           const ConvertOptions& options);
+                           const ConvertOptions& options, const ConvertControlPtr& control = {});
 // One page per readable picture, each page the picture's pixel size in points.
-ConvertResult picturesToPDF(const QStringList& inputs, const QString& output, const ConvertOptions& options);
+ConvertResult picturesToPDF(const QStringList& inputs, const QString& output, const ConvertOptions& options,
+                            const ConvertControlPtr& control = {});
 // pdf-png / pdf-jpeg (output is a folder), pdf-docx, pdf-txt.
 ConvertResult convertPDF(const QString& input, const QString& output, const ConvertTarget& target,
-                         const ConvertOptions& options);
+                         const ConvertOptions& options, const ConvertControlPtr& control = {});
 
 // ---- documents (ConverterEngineDocuments.cpp), through the office worker process
 // Blocking; call from a background thread; thread-safe (requests queue in the worker).
 
-ConvertResult convertDocument(const QString& input, const QString& output, const ConvertTarget& target);
+ConvertResult convertDocument(const QString& input, const QString& output, const ConvertTarget& target,
+                              const ConvertControlPtr& control = {});
 // The PDF's text page by page with basic formatting, written as a .docx.
-ConvertResult pdfToDocx(const QString& input, const QString& output);
+ConvertResult pdfToDocx(const QString& input, const QString& output, const ConvertControlPtr& control = {});
 
 // ---- size estimation (ConverterEngineEstimate.cpp)
 
@@ -57,6 +66,10 @@ std::optional<qint64> calculatedSize(const ConvertTarget& target, const FFmpeg::
 // "name (converted).ext", "name (converted 2).ext", ...; "name pages" folders when `isFolder`.
 // The location is reserved until `release`, so two conversions never pick the same name.
 QString outputURL(const QString& source, const ConvertTarget& target, const QString& folder, bool isFolder);
+// The location after `taken` by the same rule ("clip.mp4" → "clip (converted).mp4", "clip
+// (converted).mp4" → "clip (converted 2).mp4", …), free and reserved; for an output whose name was
+// taken while it was being written.
+QString nextOutputURL(const QString& taken, bool isFolder);
 void release(const QString& path);
 // `path` when nothing is there, else "name 2.ext", "name 3.ext", ... in the same folder.
 QString uniqueURL(const QString& path);

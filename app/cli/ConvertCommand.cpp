@@ -324,7 +324,16 @@ void ConvertCommand::start() {
         }
     }
 
+    // Folders are walked in the background; the rest follows when the files are in the list.
+    connect(m_model, &ConverterModel::added, this, &ConvertCommand::onAdded, Qt::SingleShotConnection);
     m_model->add(m_options.inputs);
+}
+
+void ConvertCommand::onAdded() {
+    if (m_ended)
+        return;
+    if (m_interrupted)
+        return end(failure);
     if (m_model->skipped() > 0)
         note(QString::number(m_model->skipped()) + QStringLiteral(" skipped (not a format ") +
              MediaApp::name() + QStringLiteral(" converts)"));

@@ -71,6 +71,7 @@ Q_SIGNALS:
 private:
     bool applyOptions();
     void onItemFinished(const QUuid& id);
+    void onAdded();
     void checkEstimates();
     void checkDone();
     void end(int status);

@@ -1,8 +1,10 @@
 #include "app/cli/ConvertCommand.h"
 
 #include "common/MediaApp.h"
+#include "converter/queue/ConverterPools.h"
 
 #include <QCoreApplication>
+#include <QThreadPool>
 
 #include <cstdio>
 
@@ -29,5 +31,7 @@ int main(int argc, char* argv[]) {
     });
     QMetaObject::invokeMethod(&command, &ConvertCommand::start, Qt::QueuedConnection);
     app.exec();
+    // Outputs being named or removed, and the last run's leftovers being cleared, finish first.
+    ConverterPools::files()->waitForDone(10000);
     return status;
 }

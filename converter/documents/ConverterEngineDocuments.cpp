@@ -8,9 +8,10 @@
 #include "converter/documents/DocumentInput.h"
 #include "converter/documents/FlatOdt.h"
 #include "converter/documents/MarkdownText.h"
-#include "converter/queue/OutputFile.h"
-#include "converter/pictures/PdfPageText.h"
 #include "converter/documents/TextEncoding.h"
+#include "converter/pictures/PdfPageText.h"
+#include "converter/queue/ConversionJournal.h"
+#include "converter/queue/OutputFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,34 +51,57 @@ QString officeFormat(const QString& targetID) {
     return formats.value(targetID);
 }
 
+QString savedMessage() {
+    return QStringLiteral("The document couldn't be saved.");
+}
+
+// QFile keeps no error number; a resource error while writing is a full disk.
+int writeErrno(const QFile& file) {
+    return file.error() == QFileDevice::ResourceError ? ENOSPC : 0;
+}
+
+// The private folder where the office reads and writes; journalled so that a crash's leftovers
+// are removed at the next start.
 struct Workspace {
     QTemporaryDir folder{QDir::tempPath() + QStringLiteral("/qc-document-XXXXXX")};
+    Workspace() {
+        if (folder.isValid())
+            ConversionJournal::shared().created(folder.path());
+    }
+    ~Workspace() {
+        if (folder.isValid()) {
+            folder.remove();
+            ConversionJournal::shared().finished(folder.path());
+        }
+    }
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
     QString path(const QString& name) const { return folder.path() + QLatin1Char('/') + name; }
 };
 
-// Moves a finished file from the private folder into the output's temporary file, then to its
-// name; nothing already at `output` is ever replaced.
+// Puts a finished file from the private folder in place of the output's temporary file, then
+// gives it its name; nothing already there is ever replaced.
 ConvertResult deliver(const QString& made, OutputFile& out) {
-    const QByteArray from = QFile::encodeName(made);
-    const QByteArray to = QFile::encodeName(out.temporaryPath());
-    if (::rename(from.constData(), to.constData()) != 0) {
+    if (!out.adopt(made)) {
         // Another file system: copy into the temporary file, which sits next to the output.
         QFile source(made);
         QFile target(out.temporaryPath());
-        if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return ConvertError{target.errorString()};
+        if (!source.open(QIODevice::ReadOnly))
+            return out.failure(savedMessage());
+        if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return out.failure(savedMessage());
         while (!source.atEnd()) {
             const QByteArray chunk = source.read(1 << 20);
             if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
-                return ConvertError{source.errorString()};
+                return out.failure(savedMessage());
             if (target.write(chunk) != chunk.size())
-                return ConvertError{target.errorString()};
+                return out.failure(savedMessage(), writeErrno(target));
         }
         if (!target.flush())
-            return ConvertError{target.errorString()};
+            return out.failure(savedMessage(), writeErrno(target));
     }
     if (!out.commit())
-        return ConvertError{out.errorString()};
+        return out.failure(savedMessage());
     return std::nullopt;
 }
 
@@ -85,10 +109,10 @@ ConvertResult writeBytes(const QByteArray& bytes, OutputFile& out) {
     QFile file(out.temporaryPath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
         !file.flush())
-        return ConvertError{file.errorString()};
+        return out.failure(savedMessage(), writeErrno(file));
     file.close();
     if (!out.commit())
-        return ConvertError{out.errorString()};
+        return out.failure(savedMessage());
     return std::nullopt;
 }
 
@@ -116,7 +140,7 @@ ConvertResult convertRuns(const QList<FlatOdt::Run>& runs, const QString& format
     const QString input = work.path(QStringLiteral("text.fodt"));
     QFile file(input);
     if (!file.open(QIODevice::WriteOnly) || file.write(flat) != flat.size())
-        return ConvertError{file.errorString()};
+        return out.failure(savedMessage(), writeErrno(file));
     file.close();
 
     DocumentEngine::Request request;
@@ -174,7 +198,8 @@ ConvertResult stageInput(const QString& input, const QString& staged) {
 
 } // namespace
 
-ConvertResult convertDocument(const QString& input, const QString& output, const ConvertTarget& target) {
+ConvertResult convertDocument(const QString& input, const QString& output, const ConvertTarget& target,
+                              const ConvertControlPtr& control) {
     const QString format = officeFormat(target.id);
     if (format.isEmpty())
         return ConvertError{QStringLiteral("This system can't write %1 files.").arg(target.title)};
@@ -195,9 +220,9 @@ ConvertResult convertDocument(const QString& input, const QString& output, const
     Workspace work;
     if (!work.folder.isValid())
         return ConvertError{work.folder.errorString()};
-    OutputFile out(output);
+    OutputFile out(output, OutputFile::Kind::file, control);
     if (!out.isValid())
-        return ConvertError{out.errorString()};
+        return out.failure(savedMessage());
 
     if (kind == DocumentInput::Kind::text || kind == DocumentInput::Kind::markdown) {
         const QByteArray bytes = head + file.readAll();
@@ -244,11 +269,13 @@ ConvertResult convertDocument(const QString& input, const QString& output, const
     }
     if (auto error = DocumentEngine::shared().convert(request))
         return error;
+    if (control && control->isCancelled())
+        return out.failure({});
     if (format == QLatin1String("txt")) {
         // The office writes a byte-order mark; the text's characters are all we want.
         QFile made(request.output);
         if (!made.open(QIODevice::ReadOnly))
-            return ConvertError{made.errorString()};
+            return out.failure(savedMessage());
         QByteArray bytes = made.readAll();
         if (bytes.startsWith("\xEF\xBB\xBF"))
             bytes.remove(0, 3);
@@ -259,7 +286,7 @@ ConvertResult convertDocument(const QString& input, const QString& output, const
     return deliver(request.output, out);
 }
 
-ConvertResult pdfToDocx(const QString& input, const QString& output) {
+ConvertResult pdfToDocx(const QString& input, const QString& output, const ConvertControlPtr& control) {
     QList<FlatOdt::Run> runs;
     const ConvertResult read = PdfPageText::forEachPage(input, [&runs](int, const QList<PdfTextRun>& page) {
         bool any = false;
@@ -284,9 +311,9 @@ ConvertResult pdfToDocx(const QString& input, const QString& output) {
     Workspace work;
     if (!work.folder.isValid())
         return ConvertError{work.folder.errorString()};
-    OutputFile out(output);
+    OutputFile out(output, OutputFile::Kind::file, control);
     if (!out.isValid())
-        return ConvertError{out.errorString()};
+        return out.failure(savedMessage());
     return convertRuns(runs, QStringLiteral("docx"), work, out);
 }
 

@@ -1,8 +1,9 @@
 #include "converter/estimate/SizeSampler.h"
 
-#include "converter/ffmpeg/ChildProcess.h"
 #include "converter/ConverterEngine.h"
+#include "converter/ffmpeg/ChildProcess.h"
 #include "converter/ffmpeg/FFmpeg.h"
+#include "converter/queue/OutputFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,12 +47,17 @@ qint64 extrapolate(double duration, qint64 total, int pieceCount) {
 
 namespace {
 
-// One piece's run: the size of what it wrote, or none. The temporary file is always deleted.
+// One piece's run: the size of what it wrote, or none. The temporary file is always removed.
 std::optional<qint64> runPiece(const QString& input, const Piece& piece, const ConvertTarget& target,
                                const FFmpeg::Probe* probe, const ConvertOptions& options,
                                const std::shared_ptr<std::atomic_bool>& stop) {
-    const QString output = QDir::tempPath() + QStringLiteral("/converter-estimate-") +
-                           QUuid::createUuid().toString(QUuid::WithoutBraces) + QLatin1Char('.') + target.ext;
+    // A hidden temporary file of our own, journalled, removed when this piece is done.
+    const OutputFile scratch(QDir::tempPath() + QStringLiteral("/converter-estimate-") +
+                             QUuid::createUuid().toString(QUuid::WithoutBraces) + QLatin1Char('.') +
+                             target.ext);
+    if (!scratch.isValid())
+        return std::nullopt;
+    const QString output = scratch.temporaryPath();
     QProcess process;
     process.setProgram(FFmpeg::ffmpeg());
     process.setArguments(arguments(input, output, piece, target, probe, options));
@@ -78,7 +84,6 @@ std::optional<qint64> runPiece(const QString& input, const Piece& piece, const C
                 size = info.size();
         }
     }
-    QFile::remove(output);
     return size;
 }
 

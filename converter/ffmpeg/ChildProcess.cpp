@@ -17,6 +17,9 @@ void dieWithParent(QProcess& process, Priority priority) {
         // The parent may have died before prctl took effect.
         if (::getppid() != parent)
             ::_exit(127);
+        // A group of its own: Ctrl-C in a terminal reaches only us, and we stop the child
+        // through the queue, which then removes what it wrote.
+        ::setpgid(0, 0);
         if (priority == Priority::background)
             ::setpriority(PRIO_PROCESS, 0, 10);
     });

@@ -4,7 +4,8 @@ class QProcess;
 
 // Settings for child processes that must never outlive the application: the child is killed by
 // the kernel when the thread that started it ends (the application quitting or being killed).
-// Call before `start`. Any thread; the QProcess stays on the caller's thread.
+// The child also gets a process group of its own, so a terminal's Ctrl-C never reaches it
+// directly. Call before `start`. Any thread; the QProcess stays on the caller's thread.
 namespace ChildProcess {
 
 enum class Priority { normal, background };

@@ -2,6 +2,8 @@
 
 #include "converter/ffmpeg/FFmpeg.h"
 
+#include <QHash>
+
 namespace {
 
 QString s(const char* text) {
@@ -94,6 +96,15 @@ QStringList coverBlock(bool cover, bool id3) {
 
 namespace ConverterEngine {
 
+QString muxer(const ConvertTarget& target) {
+    static const QHash<QString, QString> muxers{
+        {s("mp4"), s("mp4")},   {s("mov"), s("mov")}, {s("mkv"), s("matroska")}, {s("webm"), s("webm")},
+        {s("avi"), s("avi")},   {s("gif"), s("gif")}, {s("mp3"), s("mp3")},      {s("m4a"), s("ipod")},
+        {s("flac"), s("flac")}, {s("wav"), s("wav")}, {s("aiff"), s("aiff")},    {s("opus"), s("opus")},
+    };
+    return muxers.value(target.ext, target.ext);
+}
+
 QStringList ffmpegArguments(const QString& input, const QString& output, const ConvertTarget& target,
                             ConvertKind kind, const FFmpeg::Probe* probe, const ConvertOptions& options) {
     const ConvertQuality q = options.quality;
@@ -166,7 +177,8 @@ QStringList ffmpegArguments(const QString& input, const QString& output, const C
               << kOpusBitRate(q);
     }
 
-    return QStringList{s("-i"), input} + block + QStringList{output};
+    // The output is a hidden temporary file whose name says nothing about its format.
+    return QStringList{s("-i"), input} + block + QStringList{s("-f"), muxer(target), output};
 }
 
 } // namespace ConverterEngine

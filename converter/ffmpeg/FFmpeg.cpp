@@ -2,6 +2,7 @@
 
 #include "common/Paths.h"
 #include "converter/ffmpeg/ChildProcess.h"
+#include "converter/queue/ConverterPools.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -13,7 +14,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
+#include <QtConcurrent/qtconcurrenttask.h>
 
 #include <cmath>
 
@@ -27,18 +28,6 @@ constexpr qint64 kMaxProbeOutput = 32 * 1024 * 1024;
 // A probe that has not answered by then is stuck (a dead network share); the caller carries on
 // without a description.
 constexpr int kProbeTimeoutMs = 120 * 1000;
-
-// Probes wait on a child process, so they get a pool of their own instead of taking the shared
-// pool's few threads away from the picture and PDF work. Never destroyed: a probe still running
-// at exit must not hold the application up.
-QThreadPool* probePool() {
-    static QThreadPool* pool = [] {
-        auto* created = new QThreadPool;
-        created->setMaxThreadCount(4);
-        return created;
-    }();
-    return pool;
-}
 
 // Decoding follows the rule "a value that is present must have the right type": a wrong type
 // fails the whole probe, a missing or null value is simply absent.
@@ -318,7 +307,8 @@ std::optional<Probe> probeBlocking(const QString& path) {
     return Probe::decode(output);
 }
 
-void probe(const QString& path, QObject* context, std::function<void(std::optional<Probe>)> done) {
+void probe(const QString& path, QObject* context, std::function<void(std::optional<Probe>)> done,
+           int priority) {
     if (!context)
         return;
     using Result = std::optional<Probe>;
@@ -331,7 +321,12 @@ void probe(const QString& path, QObject* context, std::function<void(std::option
         if (done)
             done(result);
     });
-    watcher->setFuture(QtConcurrent::run(probePool(), [path] { return probeBlocking(path); }));
+    // Probes wait on a child process, so they have a pool of their own instead of taking threads
+    // away from the picture and PDF work.
+    watcher->setFuture(QtConcurrent::task([path] { return probeBlocking(path); })
+                           .onThreadPool(*ConverterPools::probes())
+                           .withPriority(priority)
+                           .spawn());
 }
 
 } // namespace FFmpeg

@@ -77,7 +77,9 @@ QStringList probeArguments(const QString& input);
 // of `context`'s event loop with the result: none when the tool is missing, cannot start, runs
 // for more than two minutes or writes something that does not decode. `done` is never called
 // before probe() returns, nor after `context` is destroyed. Call on `context`'s thread.
-void probe(const QString& path, QObject* context, std::function<void(std::optional<Probe>)> done);
+// A higher `priority` goes before waiting probes (the re-probe when converting starts).
+void probe(const QString& path, QObject* context, std::function<void(std::optional<Probe>)> done,
+           int priority = 0);
 
 // The same, blocking: for background threads only (the size sampler, the command line).
 // Thread-safe.

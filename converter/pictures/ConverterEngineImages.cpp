@@ -1,9 +1,9 @@
 // Pictures to pictures and to PDF, on libvips (decoding, writers) and cairo (the PDF surface).
 #include "converter/ConverterEngine.h"
 
-#include "converter/queue/OutputFile.h"
 #include "converter/pictures/PictureDecoder.h"
 #include "converter/pictures/PictureWriter.h"
+#include "converter/queue/OutputFile.h"
 
 #include <QFile>
 
@@ -119,12 +119,12 @@ cairo_surface_t* decodedSurface(const PictureSource& source, int maxSize) {
 } // namespace
 
 ConvertResult convertImage(const QString& input, const QString& output, const ConvertTarget& target,
-                           const ConvertOptions& options) {
+                           const ConvertOptions& options, const ConvertControlPtr& control) {
     const std::optional<PictureSource> source = PictureDecoder::open(input);
     if (!source)
         return error("This picture couldn't be opened.");
     if (target.id == QLatin1String("pdf"))
-        return picturesToPDF({input}, output, options);
+        return picturesToPDF({input}, output, options, control);
 
     const PictureWriter::Format format = PictureWriter::formatFor(target.id);
     if (!PictureWriter::canWrite(format))
@@ -139,29 +139,32 @@ ConvertResult convertImage(const QString& input, const QString& output, const Co
     if (!picture)
         return error("This picture couldn't be read.");
 
-    OutputFile file(output);
+    OutputFile file(output, OutputFile::Kind::file, control);
     if (!file.isValid())
-        return error("The picture couldn't be saved.");
+        return file.failure(QStringLiteral("The picture couldn't be saved."));
     if (!PictureWriter::write(*picture, file.temporaryPath(), format, jpegQuality(options.quality))) {
         // Pixels are decoded while writing; tell a broken picture from a failed write.
         if (!PictureDecoder::decodes(*source, maxSize))
             return error("This picture couldn't be read.");
-        return error("The picture couldn't be saved.");
+        return file.failure(QStringLiteral("The picture couldn't be saved."));
     }
     if (!file.commit())
-        return error("The picture couldn't be saved.");
+        return file.failure(QStringLiteral("The picture couldn't be saved."));
     return std::nullopt;
 }
 
-ConvertResult picturesToPDF(const QStringList& inputs, const QString& output, const ConvertOptions& options) {
-    OutputFile file(output);
+ConvertResult picturesToPDF(const QStringList& inputs, const QString& output, const ConvertOptions& options,
+                            const ConvertControlPtr& control) {
+    OutputFile file(output, OutputFile::Kind::file, control);
     if (!file.isValid())
-        return error("The PDF couldn't be made.");
+        return file.failure(QStringLiteral("The PDF couldn't be made."));
 
     cairo_surface_t* pdf = nullptr;
     cairo_t* context = nullptr;
     int pages = 0;
     for (const QString& input : inputs) {
+        if (control && control->isCancelled())
+            break;
         const std::optional<PictureSource> source = PictureDecoder::open(input);
         if (!source)
             continue;
@@ -197,14 +200,14 @@ ConvertResult picturesToPDF(const QStringList& inputs, const QString& output, co
         ++pages;
     }
     if (!pdf)
-        return error("The PDF couldn't be made.");
+        return file.failure(QStringLiteral("The PDF couldn't be made."));
     const bool drawn = cairo_status(context) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(context);
     cairo_surface_finish(pdf);
     const bool written = drawn && cairo_surface_status(pdf) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(pdf);
     if (!written || pages == 0 || !file.commit())
-        return error("The PDF couldn't be made.");
+        return file.failure(QStringLiteral("The PDF couldn't be made."));
     return std::nullopt;
 }
 

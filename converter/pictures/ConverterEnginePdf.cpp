@@ -2,8 +2,10 @@
 #include "converter/ConverterEngine.h"
 
 #include "converter/queue/OutputFile.h"
+
 #include "converter/pictures/PdfDocument.h"
 #include "converter/pictures/PictureDecoder.h"
+#include <cerrno>
 
 #include <QDir>
 #include <QFile>
@@ -105,59 +107,53 @@ bool writePage(PopplerPage* page, double scale, bool png, const QString& path) {
 }
 
 ConvertResult pagePictures(const PdfDocument& pdf, const QString& folder, const ConvertTarget& target,
-                           const ConvertOptions& options) {
+                           const ConvertOptions& options, const ConvertControlPtr& control) {
     const bool png = target.id == QLatin1String("pdf-png");
-    const bool created = !QFileInfo::exists(folder);
-    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
-        return ConvertError{QStringLiteral("The folder for the pages couldn't be created.")};
+    // The pages go into a hidden folder of our own that takes the "… pages" name only when every
+    // page is written: a failure removes exactly the pages we wrote, and a folder that was already
+    // there is never touched.
+    OutputFile pages(folder, OutputFile::Kind::folder, control);
+    if (!pages.isValid())
+        return pages.failure(QStringLiteral("The folder for the pages couldn't be created."));
 
-    QStringList written;
-    // A failed conversion leaves nothing behind: the pages written so far and a folder we made.
-    const auto cleanUp = [&] {
-        for (const QString& path : std::as_const(written))
-            QFile::remove(path);
-        if (created)
-            QDir().rmdir(folder);
-    };
-
+    int written = 0;
     const int count = pdf.pageCount();
     const double scale = pageScale(options.quality);
     const QString ext = QLatin1Char('.') + target.ext;
     for (int index = 0; index < count; ++index) {
+        if (control && control->isCancelled())
+            return pages.failure({});
         PopplerPage* page = pdf.page(index);
         if (!page)
             continue;
         const QString name = count == 1 ? QStringLiteral("Page") : QStringLiteral("Page %1").arg(index + 1);
-        OutputFile file(folder + QLatin1Char('/') + name + ext);
-        const bool rendered = file.isValid() && writePage(page, scale, png, file.temporaryPath());
+        const QString path = pages.createFile(name + ext);
+        const bool rendered = !path.isEmpty() && writePage(page, scale, png, path);
         g_object_unref(page);
-        if (!file.isValid()) {
-            cleanUp();
-            return ConvertError{QStringLiteral("The pages couldn't be saved: ") + file.errorString() +
-                                QLatin1Char('.')};
+        if (path.isEmpty())
+            return pages.failure(QStringLiteral("The pages couldn't be saved."));
+        if (!rendered) {
+            // A page that cannot be rendered or encoded is left out, unless the disk is full.
+            const ConvertError why = pages.failure({});
+            if (!why.message.isEmpty())
+                return why;
+            QFile::remove(path);
+            continue;
         }
-        if (!rendered)
-            continue; // a page that cannot be rendered or encoded is left out
-        if (!file.commit()) {
-            cleanUp();
-            return ConvertError{QStringLiteral("The pages couldn't be saved: ") + file.errorString() +
-                                QLatin1Char('.')};
-        }
-        written.append(file.finalPath());
+        ++written;
     }
-    if (written.isEmpty()) {
-        // Not one page came out: an empty folder is no conversion.
-        cleanUp();
+    if (written == 0) // not one page came out: an empty folder is no conversion
         return ConvertError{QStringLiteral("This PDF couldn't be opened.")};
-    }
+    if (!pages.commit())
+        return pages.failure(QStringLiteral("The pages couldn't be saved."));
     return std::nullopt;
 }
 
-ConvertResult plainText(const PdfDocument& pdf, const QString& output) {
-    OutputFile file(output);
+ConvertResult plainText(const PdfDocument& pdf, const QString& output, const ConvertControlPtr& control) {
+    OutputFile file(output, OutputFile::Kind::file, control);
     QFile out(file.temporaryPath());
     if (!file.isValid() || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return ConvertError{QStringLiteral("The text couldn't be saved.")};
+        return file.failure(QStringLiteral("The text couldn't be saved."));
     const int count = pdf.pageCount();
     bool ok = true;
     for (int index = 0; index < count && ok; ++index) {
@@ -177,18 +173,17 @@ ConvertResult plainText(const PdfDocument& pdf, const QString& output) {
     ok = ok && out.flush();
     out.close();
     if (!ok)
-        return ConvertError{QStringLiteral("The text couldn't be saved: ") + out.errorString() +
-                            QLatin1Char('.')};
+        return file.failure(QStringLiteral("The text couldn't be saved."),
+                            out.error() == QFileDevice::ResourceError ? ENOSPC : 0);
     if (!file.commit())
-        return ConvertError{QStringLiteral("The text couldn't be saved: ") + file.errorString() +
-                            QLatin1Char('.')};
+        return file.failure(QStringLiteral("The text couldn't be saved."));
     return std::nullopt;
 }
 
 } // namespace
 
 ConvertResult convertPDF(const QString& input, const QString& output, const ConvertTarget& target,
-                         const ConvertOptions& options) {
+                         const ConvertOptions& options, const ConvertControlPtr& control) {
     {
         const PdfDocument pdf(input);
         if (pdf.error())
@@ -198,13 +193,13 @@ ConvertResult convertPDF(const QString& input, const QString& output, const Conv
             if (!PictureDecoder::ensureInitialised())
                 return ConvertError{QStringLiteral("This system can't write ") + target.title +
                                     QStringLiteral(" files.")};
-            return pagePictures(pdf, output, target, options);
+            return pagePictures(pdf, output, target, options, control);
         }
         if (target.id == QLatin1String("pdf-txt"))
-            return plainText(pdf, output);
+            return plainText(pdf, output, control);
     }
     // pdf-docx: the document engine builds it from PdfPageText.
-    return pdfToDocx(input, output);
+    return pdfToDocx(input, output, control);
 }
 
 } // namespace ConverterEngine

@@ -4,14 +4,17 @@
 #include "common/Paths.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QUuid>
 
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,9 +24,13 @@ QString folderOrDefault(const QString& folder) {
     return folder.isEmpty() ? Paths::applicationCache() : folder;
 }
 
-bool existsOnDisk(const QString& path) {
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
+bool identify(const QString& path, quint64& device, quint64& inode) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return false;
+    device = quint64(info.st_dev);
+    inode = quint64(info.st_ino);
+    return true;
 }
 
 // Whether `fd` is still the file at `path` (another recovering process may have removed it and a
@@ -36,13 +43,57 @@ bool sameFile(int fd, const QString& path) {
     return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
+// Removes a recorded temporary file, or a recorded temporary folder with what is inside it (only
+// our pages are ever written there), when the path still holds the recorded one.
+bool removeIfSame(const QString& path, quint64 device, quint64 inode) {
+    quint64 foundDevice = 0;
+    quint64 foundInode = 0;
+    if (!identify(path, foundDevice, foundInode) || foundDevice != device || foundInode != inode)
+        return false;
+    const QFileInfo info(path);
+    if (info.isDir() && !info.isSymLink())
+        return QDir(path).removeRecursively();
+    return ::unlink(QFile::encodeName(path).constData()) == 0;
+}
+
+// The office worker keeps a private profile in "temp-*" folders of its profiles folder, each with
+// a "lock" file its worker holds; a free lock means the worker has ended.
+QStringList removeEndedOfficeProfiles(const QString& profiles) {
+    QStringList removed;
+    const QFileInfoList folders = QDir(profiles).entryInfoList(
+        {QStringLiteral("temp-*")}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QFileInfo& folder : folders) {
+        if (folder.isSymLink())
+            continue;
+        const QByteArray lockPath = QFile::encodeName(folder.absoluteFilePath() + QStringLiteral("/lock"));
+        const int fd = ::open(lockPath.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd >= 0) {
+            const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+            ::close(fd);
+            if (!free)
+                continue;
+        } else if (folder.lastModified().secsTo(QDateTime::currentDateTime()) < 60) {
+            continue; // a worker may be creating it right now
+        }
+        if (QDir(folder.absoluteFilePath()).removeRecursively())
+            removed.append(folder.absoluteFilePath());
+    }
+    return removed;
+}
+
 } // namespace
 
 ConversionJournal::ConversionJournal(const QString& folder)
     : m_folder(folderOrDefault(folder)) {}
 
 ConversionJournal::~ConversionJournal() {
+    QMutexLocker locker(&m_lock);
     close();
+}
+
+ConversionJournal& ConversionJournal::shared() {
+    static ConversionJournal journal;
+    return journal;
 }
 
 bool ConversionJournal::open() {
@@ -66,28 +117,42 @@ bool ConversionJournal::open() {
     return true;
 }
 
-void ConversionJournal::append(char action, const QString& path) {
+void ConversionJournal::append(const QString& action, const QString& path, const Identity& identity) {
     if (!open())
         return;
-    // One JSON array per line keeps any character a file name may hold.
-    const QJsonArray entry{QString(QLatin1Char(action)), path};
+    // One JSON array per line keeps any character a file name may hold. Device and inode are
+    // written as text: they may not fit a JSON number exactly.
+    const QJsonArray entry{action, path, QString::number(identity.device), QString::number(identity.inode)};
     m_file->write(QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n');
     m_file->flush();
 }
 
-void ConversionJournal::reserve(const QString& path) {
-    if (path.isEmpty() || existsOnDisk(path) || m_unfinished.contains(path))
+void ConversionJournal::created(const QString& path) {
+    Identity identity;
+    if (path.isEmpty() || !identify(path, identity.device, identity.inode))
         return;
-    m_unfinished.insert(path);
-    append('R', path);
+    QMutexLocker locker(&m_lock);
+    m_unfinished.insert(path, identity);
+    append(QStringLiteral("C"), path, identity);
 }
 
 void ConversionJournal::finished(const QString& path) {
-    if (!m_unfinished.remove(path))
+    QMutexLocker locker(&m_lock);
+    const auto found = m_unfinished.constFind(path);
+    if (found == m_unfinished.constEnd())
         return;
-    append('F', path);
+    append(QStringLiteral("F"), path, *found);
+    m_unfinished.erase(found);
     if (m_unfinished.isEmpty())
         close();
+}
+
+QSet<QString> ConversionJournal::unfinished() const {
+    QMutexLocker locker(&m_lock);
+    QSet<QString> paths;
+    for (auto it = m_unfinished.begin(); it != m_unfinished.end(); ++it)
+        paths.insert(it.key());
+    return paths;
 }
 
 void ConversionJournal::close() {
@@ -99,8 +164,9 @@ void ConversionJournal::close() {
 }
 
 QStringList ConversionJournal::recover(const QString& folder) {
-    const QDir dir(folderOrDefault(folder));
-    QStringList deleted;
+    const QString root = folderOrDefault(folder);
+    const QDir dir(root);
+    QStringList removed;
     const QStringList names = dir.entryList({QLatin1Char('*') + kSuffix}, QDir::Files | QDir::Hidden);
     for (const QString& name : names) {
         const QString path = dir.filePath(name);
@@ -112,40 +178,45 @@ QStringList ConversionJournal::recover(const QString& folder) {
         if (!sameFile(file.handle(), path))
             continue;
 
-        QStringList order;
+        struct Entry {
+            QString path;
+            quint64 device = 0;
+            quint64 inode = 0;
+        };
+        QList<Entry> order;
         QSet<QString> open;
         while (!file.atEnd()) {
             const QJsonArray entry = QJsonDocument::fromJson(file.readLine()).array();
-            if (entry.size() != 2)
-                continue; // a line cut short by the crash
+            // Lines of an older journal (path only) and lines cut short by the crash are skipped:
+            // without an identity nothing proves the path still holds what we wrote.
+            if (entry.size() != 4)
+                continue;
             const QString action = entry.at(0).toString();
             const QString target = entry.at(1).toString();
-            if (target.isEmpty())
+            bool deviceOk = false;
+            bool inodeOk = false;
+            const quint64 device = entry.at(2).toString().toULongLong(&deviceOk);
+            const quint64 inode = entry.at(3).toString().toULongLong(&inodeOk);
+            if (target.isEmpty() || !deviceOk || !inodeOk)
                 continue;
-            if (action == QLatin1String("R")) {
+            if (action == QLatin1String("C")) {
                 open.insert(target);
-                order.append(target);
+                order.append(Entry{target, device, inode});
             } else if (action == QLatin1String("F")) {
                 open.remove(target);
             }
         }
-        for (const QString& target : order) {
-            if (!open.contains(target))
-                continue;
-            const QFileInfo info(target);
-            bool removed = false;
-            if (info.isDir() && !info.isSymLink())
-                removed = QDir(target).removeRecursively();
-            else if (existsOnDisk(target))
-                removed = QFile::remove(target);
-            if (removed)
-                deleted.append(target);
+        for (const Entry& entry : order) {
+            if (open.remove(entry.path) && removeIfSame(entry.path, entry.device, entry.inode))
+                removed.append(entry.path);
         }
         file.remove();
     }
-    if (!deleted.isEmpty())
+    if (folder.isEmpty())
+        removed += removeEndedOfficeProfiles(root + QStringLiteral("/office"));
+    if (!removed.isEmpty())
         Log::info(Log::Area::app,
                   QStringLiteral("Converter: removed %1 unfinished output(s) left by an earlier run")
-                      .arg(deleted.size()));
-    return deleted;
+                      .arg(removed.size()));
+    return removed;
 }

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <QSet>
 
 namespace {
@@ -31,6 +32,15 @@ bool existsOnDisk(const QString& path) {
 
 namespace ConverterEngine {
 
+QString candidateName(const QString& base, const QString& ext, bool isFolder, int n) {
+    QString suffix;
+    if (n == 1)
+        suffix = QStringLiteral(" (converted)");
+    else if (n >= 2)
+        suffix = QStringLiteral(" (converted %1)").arg(n);
+    return isFolder ? base + suffix + QStringLiteral(" pages") : base + suffix + QLatin1Char('.') + ext;
+}
+
 QString outputURL(const QString& source, const ConvertTarget& target, const QString& folder, bool isFolder) {
     const QFileInfo sourceInfo(source);
     const QString destination = folder.isEmpty() ? sourceInfo.absolutePath() : standardized(folder);
@@ -41,15 +51,34 @@ QString outputURL(const QString& source, const ConvertTarget& target, const QStr
 
     QMutexLocker locker(&reservedLock);
     for (int n = 0;; ++n) {
-        QString suffix;
-        if (n == 1)
-            suffix = QStringLiteral(" (converted)");
-        else if (n >= 2)
-            suffix = QStringLiteral(" (converted %1)").arg(n);
-        const QString name = isFolder ? base + suffix + QStringLiteral(" pages")
-                                      : base + suffix + QLatin1Char('.') + target.ext;
-        const QString candidate = standardized(destination + QLatin1Char('/') + name);
+        const QString candidate =
+            standardized(destination + QLatin1Char('/') + candidateName(base, target.ext, isFolder, n));
         if (existsOnDisk(candidate) || candidate == sourcePath || reserved().contains(candidate))
+            continue;
+        reserved().insert(candidate);
+        return candidate;
+    }
+}
+
+QString nextOutputURL(const QString& taken, bool isFolder) {
+    const QFileInfo info(taken);
+    QString stem = isFolder ? info.fileName() : info.completeBaseName();
+    const QString ext = isFolder ? QString() : info.suffix();
+    if (isFolder && stem.endsWith(QStringLiteral(" pages")))
+        stem.chop(6);
+    // "clip", "clip (converted)" or "clip (converted 7)": carry on from the number it has.
+    static const QRegularExpression numbered(QStringLiteral("^(.*) \\(converted(?: (\\d+))?\\)$"));
+    QString base = stem;
+    int n = 0;
+    if (const QRegularExpressionMatch match = numbered.match(stem); match.hasMatch()) {
+        base = match.captured(1);
+        n = match.captured(2).isEmpty() ? 1 : match.captured(2).toInt();
+    }
+    QMutexLocker locker(&reservedLock);
+    for (++n;; ++n) {
+        const QString candidate =
+            standardized(info.absolutePath() + QLatin1Char('/') + candidateName(base, ext, isFolder, n));
+        if (existsOnDisk(candidate) || reserved().contains(candidate))
             continue;
         reserved().insert(candidate);
         return candidate;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "converter/catalogue/ConvertControl.h"
 #include "converter/catalogue/ConvertKind.h"
 #include "converter/catalogue/ConvertOptions.h"
 #include "converter/catalogue/ConvertQuality.h"
 #include "converter/catalogue/ConvertTarget.h"
 #include "converter/ffmpeg/FFmpeg.h"
+#include "converter/queue/ConverterSettings.h"
 
 #include <QHash>
 #include <QList>
@@ -19,7 +21,7 @@
 #include <memory>
 #include <optional>
 
-class ConversionJournal;
+class OutputFile;
 namespace FFmpeg {
 class Job;
 }
@@ -27,19 +29,22 @@ class Job;
 // The converter's single, observable state: the queue of files, the chosen output format per
 // kind of input, quality, size limit and output folder, the running jobs and the size estimates.
 // It accepts files (expanding folders), probes videos and sounds, converts two at a time into free
-// output names, turns tool failures into plain-language sentences and deletes partial outputs.
+// output names, turns tool failures into plain-language sentences, and removes what a failed or
+// cancelled conversion made (never anything else).
 //
-// Main thread only: every member is read and changed on the thread that created the model.
-// Probes, measurements and picture/PDF/document conversions run elsewhere and report back through
-// queued calls that check the model still exists and the item is still current. The model owns
-// its jobs; a job's ffmpeg dies with the application, and outputs reserved by conversions are
-// written to a journal so a crash's half-written files are removed at the next start.
+// Main thread only: every member is read and changed on the thread that created the model, and
+// nothing here touches the disk on that thread beyond a stat. Folder walks, probes, measurements,
+// conversions and the recovery of a crashed run's leftovers run in bounded pools
+// (ConverterPools) and report back through queued calls that check the model still exists and
+// the item is still current. Every output is written under a hidden temporary name and appears
+// under its real name only when complete (OutputFile), journalled so a crash's half-written files
+// are removed at the next start.
 //
 // `shared()` is the application's instance (a child of the QCoreApplication, created on first
 // use on the main thread): it reads its choices from the settings store and writes them back on
-// every change. Creating any model first removes the half-written outputs of ended runs. Instances made with
-// the public constructor (tests, the command-line converter) never read or write the settings; callers may
-// apply `remembered()`.
+// every change. Creating any model first removes the leftovers of ended runs, in the background.
+// Instances made with the public constructor (tests, the command-line converter) never read or
+// write the settings; callers may apply `remembered()`.
 class ConverterModel : public QObject {
     Q_OBJECT
 
@@ -81,6 +86,9 @@ public:
         std::optional<FFmpeg::Probe> probe;
         // True once the probe has returned, even with no result.
         bool probed = false;
+        // The icon theme's names for the file's type (found when it was added).
+        QString iconName;
+        QString genericIconName;
     };
 
     // The estimate of a kind's waiting and running items for one target.
@@ -94,13 +102,7 @@ public:
     };
 
     // The choices remembered in the settings store.
-    struct Remembered {
-        QMap<ConvertKind::Value, QString> choice;
-        ConvertQuality quality = ConvertQuality::balanced;
-        int maxSize = 0;
-        // Empty = next to the originals.
-        QString folder;
-    };
+    using Remembered = ConverterSettings::Remembered;
 
     // The application's instance (created on first use; reads and writes the settings).
     static ConverterModel& shared();
@@ -147,8 +149,12 @@ public:
 
     // Adds files and folders (folders expanded to depth 2, hidden files and package insides left
     // out, items already waiting or running left out); `skipped` is replaced by this call's
-    // count of files that are not convertible. Probes video and audio items in the background.
+    // count of files that are not convertible. The folders are walked in the background, in the
+    // order the calls came; `added` follows when the items are in the list. Probes video and
+    // audio items in the background.
     void add(const QStringList& paths);
+    // Calls of `add` whose items are not in the list yet.
+    int adding() const { return m_adding; }
     void setChoice(const QString& targetId, ConvertKind kind);
     void setQuality(ConvertQuality quality);
     void setMaxSize(int maxSize);
@@ -159,9 +165,9 @@ public:
     // "Pictures.pdf" (built in the background; they show as running meanwhile). Then starts the
     // queue: at most two conversions at a time, in list order.
     void convertAll();
-    // A waiting item becomes cancelled at once; a running ffmpeg job is stopped and the item
-    // becomes cancelled when it has stopped. A running picture, PDF or document conversion cannot
-    // be stopped and runs to its end.
+    // A waiting item becomes cancelled at once; a running conversion is stopped (ffmpeg at once,
+    // a picture, PDF or document at its next step) and the item becomes cancelled when it has
+    // stopped, with nothing of its output left.
     void cancel(const QUuid& id);
     void cancelAll();
     // Cancels the item and takes it out of the list.
@@ -187,7 +193,7 @@ public:
 
     // ---- pure parts, exposed for tests
 
-    // The files `add` takes from these paths, in order (folders walked to depth 2).
+    // The files `add` takes from these paths, in order (folders walked to depth 2). Blocking.
     static QStringList expand(const QStringList& paths);
     // The status a finished ffmpeg job's result (none = success) gives.
     static Status statusForResult(const std::optional<QString>& failure, const ConvertTarget& target,
@@ -197,6 +203,8 @@ public:
 
 Q_SIGNALS:
     void itemInserted(int row);
+    // A call of `add` is done: its items are in the list and `skipped` is its count.
+    void added();
     // Emitted after the item left the list; `row` is where it was.
     void itemRemoved(int row);
     // Status, progress, size or probe of the item at `row` changed.
@@ -209,44 +217,67 @@ Q_SIGNALS:
     void folderChanged();
     void combinePDFChanged();
     void skippedChanged();
-    // Some estimate or estimating state may have changed (a probe, a measurement, a choice).
+    // Estimates of every item may have changed (a choice, the quality, the size limit). A probe
+    // or a measurement changes one item: `itemChanged` for its row, then `totalsChanged`.
     void estimatesChanged();
+    // The totals per kind may have changed.
+    void totalsChanged();
     void busyChanged(bool busy);
 
 private:
     ConverterModel(bool persistent, QObject* parent);
     void restore();
     void store(const QString& key, const QVariant& value);
+    void insertScanned(const QList<Item>& found, int skipped);
+    void insertSome();
+    void reindex(int from);
     void setStatus(const QUuid& id, const Status& status);
     void startNext();
     void start(const QUuid& id, const ConvertTarget& target);
     void startTool(const QUuid& id, const ConvertTarget& target, const QString& output);
+    void launchTool(const QUuid& id, const ConvertTarget& target, const QString& output,
+                    const std::optional<FFmpeg::Probe>& probe, const std::shared_ptr<OutputFile>& file);
+    void settleTool(const QUuid& id, const ConvertTarget& target, const QString& output,
+                    std::shared_ptr<OutputFile> file, const Status& status);
     void startBackground(const QUuid& id, const ConvertTarget& target, const QString& output);
     void finish(const QUuid& id, ConvertKind kind, const ConvertTarget& target, const QString& output,
                 const Status& status);
     void combinePictures();
     void measureNext();
     void probeItem(const QUuid& id, const QString& path);
+    void estimateChanged(const QUuid& id);
 
     bool m_persistent = false;
     QList<Item> m_items;
+    // id → row in m_items, kept in step with every insertion and removal.
+    QHash<QUuid, int> m_rows;
     QMap<ConvertKind::Value, QString> m_choice;
     ConvertQuality m_quality = ConvertQuality::balanced;
     int m_maxSize = 0;
     QString m_folder;
     bool m_combinePDF = false;
     int m_skipped = 0;
+    int m_adding = 0;
+    // Scanned files on their way into the list, a slice per event-loop turn.
+    struct Batch {
+        QList<Item> found;
+        int skipped = 0;
+        qsizetype next = 0;
+        bool inserted = false;
+        QSet<QString> queued;
+    };
+    static constexpr int kInsertSlice = 100;
+    QList<Batch> m_insertQueue;
     // Running tool jobs; the map keeps each job alive until it finishes.
     QHash<QUuid, FFmpeg::Job*> m_jobs;
+    // The temporary outputs of running tool jobs.
+    QHash<QUuid, std::shared_ptr<OutputFile>> m_toolFiles;
+    // How each running conversion is stopped.
+    QHash<QUuid, ConvertControlPtr> m_controls;
     QHash<QString, qint64> m_sampled;
     QSet<QString> m_failedSamples;
     bool m_sampling = false;
     int m_running = 0;
-    // Running items whose cancel came before their job existed (during the re-probe).
-    QSet<QUuid> m_stopRequested;
-    // Outputs being written by ffmpeg jobs (deleted if the model goes away mid-conversion).
-    QSet<QString> m_toolOutputs;
     // Set when the model goes away: ends a measurement's ffmpeg early.
     std::shared_ptr<std::atomic_bool> m_stopSampling;
-    std::unique_ptr<ConversionJournal> m_journal;
 };

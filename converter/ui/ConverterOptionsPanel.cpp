@@ -1,5 +1,9 @@
 #include "converter/ui/ConverterOptionsPanel.h"
 
+#include <QTimer>
+
+#include <utility>
+
 #include "converter/queue/ConverterModel.h"
 #include "converter/ui/ConverterStyle.h"
 #include "converter/ui/ElidedLabel.h"
@@ -144,7 +148,26 @@ ConverterOptionsPanel::ConverterOptionsPanel(ConverterModel& model, QWidget* par
         });
     }
 
-    connect(&m_model, &ConverterModel::itemInserted, this, &ConverterOptionsPanel::refreshKinds);
+    // Adding a folder inserts many items and each probe answer changes one: those refresh the
+    // kinds and totals once per event-loop turn, not once per item.
+    m_deferred = new QTimer(this);
+    m_deferred->setSingleShot(true);
+    m_deferred->setInterval(0);
+    connect(m_deferred, &QTimer::timeout, this, [this] {
+        if (std::exchange(m_kindsDue, false))
+            refreshKinds();
+        else if (std::exchange(m_choicesDue, false))
+            refreshChoices();
+        m_choicesDue = false;
+    });
+    connect(&m_model, &ConverterModel::itemInserted, this, [this] {
+        m_kindsDue = true;
+        m_deferred->start();
+    });
+    connect(&m_model, &ConverterModel::totalsChanged, this, [this] {
+        m_choicesDue = true;
+        m_deferred->start();
+    });
     connect(&m_model, &ConverterModel::itemRemoved, this, &ConverterOptionsPanel::refreshKinds);
     connect(&m_model, &ConverterModel::itemFinished, this, &ConverterOptionsPanel::refreshKinds);
     connect(&m_model, &ConverterModel::choiceChanged, this, &ConverterOptionsPanel::refreshChoices);
@@ -162,7 +185,8 @@ ConverterOptionsPanel::ConverterOptionsPanel(ConverterModel& model, QWidget* par
         refreshActions();
         if (m_model.items().at(row).status.isRunning() && !m_kindViews.isEmpty())
             return;
-        refreshKinds();
+        m_kindsDue = true;
+        m_deferred->start();
     });
 
     refreshKinds();

@@ -19,6 +19,8 @@ class QVBoxLayout;
 // the Quality and Size pickers, and the folder row with "Change…", "Next to Originals",
 // "Stop All" and the Convert button. Drawn on a rounded panel; every control calls the model,
 // everything shown comes from it. Main thread.
+class QTimer;
+
 class ConverterOptionsPanel : public QWidget {
     Q_OBJECT
 
@@ -57,6 +59,10 @@ private:
     void refreshActions();
 
     ConverterModel& m_model;
+    // Coalesces refreshes that many items ask for at once.
+    QTimer* m_deferred = nullptr;
+    bool m_kindsDue = false;
+    bool m_choicesDue = false;
     KindsScrollArea* m_kindsScroll = nullptr;
     QVBoxLayout* m_kindsColumn = nullptr;
     QMap<ConvertKind::Value, QWidget*> m_kindViews;

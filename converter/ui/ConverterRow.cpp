@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMimeDatabase>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,12 +21,14 @@ namespace {
 
 using State = ConverterModel::Status::State;
 
-QPixmap fileIcon(const QString& path, ConvertKind kind, const QPalette& palette, qreal ratio) {
-    static const QMimeDatabase database;
-    const QMimeType type = database.mimeTypeForFile(path);
-    QIcon icon = QIcon::fromTheme(type.iconName());
-    if (icon.isNull())
-        icon = QIcon::fromTheme(type.genericIconName());
+// The type's icon names were found when the file was added, off the main thread.
+QPixmap fileIcon(const ConverterModel::Item& item, const QPalette& palette, qreal ratio) {
+    const ConvertKind kind = item.kind;
+    QIcon icon;
+    if (!item.iconName.isEmpty())
+        icon = QIcon::fromTheme(item.iconName);
+    if (icon.isNull() && !item.genericIconName.isEmpty())
+        icon = QIcon::fromTheme(item.genericIconName);
     if (!icon.isNull())
         return icon.pixmap(QSize(28, 28), ratio);
     // No theme icon for this type: the kind's own symbol.
@@ -143,7 +144,7 @@ ConverterRow::ConverterRow(ConverterModel& model, const QUuid& id, QWidget* pare
 
     restyle();
     if (const auto item = m_model.item(m_id))
-        m_icon->setPixmap(fileIcon(item->url, item->kind, palette(), devicePixelRatioF()));
+        m_icon->setPixmap(fileIcon(*item, palette(), devicePixelRatioF()));
     m_icon->setAlignment(Qt::AlignCenter);
     refresh();
 }

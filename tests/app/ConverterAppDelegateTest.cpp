@@ -1,9 +1,10 @@
 #include "app/ConverterAppDelegate.h"
 #include "app/ConverterUpdates.h"
-#include "converter/queue/ConverterModel.h"
 #include "converter/ffmpeg/FFmpeg.h"
+#include "converter/queue/ConverterModel.h"
 #include "converter/ui/ConverterWindow.h"
 #include "converter/ui/Legal.h"
+#include "support/ConverterTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -96,7 +97,7 @@ protected:
             return false;
         ConverterModel& model = ConverterModel::shared();
         model.setChoice(QStringLiteral("webm"), ConvertKind::video);
-        model.add({video});
+        ConverterTestSupport::addAndWait(model, {video});
         model.convertAll();
         return TestSupport::waitFor([&] { return model.isBusy(); }, 30000);
     }
@@ -115,6 +116,7 @@ TEST_F(ConverterAppDelegateTest, OpeningThreeItemsWithAWebAddressAddsTheTwoFiles
     ASSERT_NE(ConverterWindow::current(), nullptr);
     EXPECT_TRUE(ConverterWindow::current()->isVisible());
     const auto& items = ConverterModel::shared().items();
+    TestSupport::waitFor([] { return ConverterModel::shared().adding() == 0; });
     ASSERT_EQ(items.size(), 2);
     EXPECT_EQ(QFileInfo(items[0].url).fileName(), QStringLiteral("one.png"));
     EXPECT_EQ(QFileInfo(items[1].url).fileName(), QStringLiteral("three.png"));

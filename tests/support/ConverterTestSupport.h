@@ -6,6 +6,10 @@
 #include "converter/catalogue/ConvertError.h"
 #include "converter/catalogue/ConvertTarget.h"
 
+#include "converter/queue/ConverterModel.h"
+
+#include <QSignalSpy>
+
 #include <gtest/gtest.h>
 
 namespace ConverterTestSupport {
@@ -20,6 +24,14 @@ inline ConvertTarget target(const char* id) {
 // A conversion result as text, for comparisons and failure messages.
 inline QString message(const ConvertResult& result) {
     return result ? result->message : QStringLiteral("(success)");
+}
+
+// Adds files to the model and waits until they are in its list (folders are walked in the
+// background).
+inline void addAndWait(ConverterModel& model, const QStringList& paths) {
+    QSignalSpy added(&model, &ConverterModel::added);
+    model.add(paths);
+    EXPECT_TRUE(added.wait(30000)) << "adding timed out";
 }
 
 } // namespace ConverterTestSupport

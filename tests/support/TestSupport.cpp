@@ -28,4 +28,9 @@ QString writeFile(const QString& path, const QByteArray& bytes) {
     return path;
 }
 
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace TestSupport

@@ -11,5 +11,7 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
 
 // Writes `bytes` to `path`, creating missing folders; returns the path.
 QString writeFile(const QString& path, const QByteArray& bytes);
+// The bytes at `path` (empty when it cannot be read).
+QByteArray readFile(const QString& path);
 
 } // namespace TestSupport

@@ -12,7 +12,9 @@
 
 #include "converter/documents/DocumentProtocol.h"
 
+#include <dirent.h>
 #include <fontconfig/fontconfig.h>
+#include <vector>
 
 #include <cerrno>
 #include <cstdio>
@@ -244,9 +246,44 @@ struct Profile {
     bool temporary = false;
 };
 
+// Whether the "lock" file in a private profile is held by a living worker.
+bool profileInUse(const std::string& profile) {
+    const int fd = ::open((profile + "/lock").c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
+}
+
+// Private profiles of workers that were killed (their lock is free) are removed.
+void removeEndedProfiles(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    std::vector<std::string> ended;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.rfind("temp-", 0) != 0)
+            continue;
+        const std::string path = folder + "/" + name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && !profileInUse(path) &&
+            ::access((path + "/lock").c_str(), F_OK) == 0)
+            ended.push_back(path);
+    }
+    ::closedir(dir);
+    for (const std::string& path : ended)
+        removeTree(path);
+}
+
 // The shared profile when no other worker uses it (a first start takes seconds, later ones a
-// fraction), otherwise a private one.
+// fraction), otherwise a private one beside it, whose lock this process holds until it ends so
+// that the next worker or the application's start-up can tell it was left behind.
 Profile chooseProfile(const std::string& folder) {
+    std::string pattern = "/tmp/qc-office-XXXXXX";
+    if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp)
+        pattern = std::string(tmp) + "/qc-office-XXXXXX";
     if (!folder.empty()) {
         ::mkdir(folder.c_str(), 0700);
         const int lock = ::open((folder + "/profile.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -255,12 +292,15 @@ Profile chooseProfile(const std::string& folder) {
             return {folder + "/profile", false};
         if (lock >= 0)
             ::close(lock);
+        removeEndedProfiles(folder);
+        pattern = folder + "/temp-XXXXXX";
     }
-    std::string pattern = "/tmp/qc-office-XXXXXX";
-    if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp)
-        pattern = std::string(tmp) + "/qc-office-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         return {};
+    // Held until the process ends (the descriptor is never closed).
+    const int lock = ::open((pattern + "/lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock >= 0)
+        ::flock(lock, LOCK_EX | LOCK_NB);
     return {pattern, true};
 }
 

@@ -266,12 +266,15 @@ TEST_F(Documents, UnreadableInputsFailPlainlyAndLeaveNothing) {
             << name.toStdString();
 }
 
-TEST_F(Documents, NeverReplacesAnExistingFile) {
+TEST_F(Documents, AFileAlreadyThereStaysAndTheOutputTakesTheNextName) {
     const QString input = write(QStringLiteral("page.html"), DocumentFixtures::html());
     for (const char* id : {"doc-pdf", "txt"}) {
         const QString output = write(QStringLiteral("taken.") + target(id).ext, "mine");
-        EXPECT_NE(ConverterEngine::convertDocument(input, output, target(id)), std::nullopt);
+        const auto control = ConvertControl::make();
+        EXPECT_EQ(ConverterEngine::convertDocument(input, output, target(id), control), std::nullopt);
         EXPECT_EQ(DocumentFixtures::readAll(output), "mine");
+        EXPECT_EQ(control->saved(), path(QStringLiteral("taken (converted).") + target(id).ext));
+        EXPECT_FALSE(DocumentFixtures::readAll(control->saved()).isEmpty());
     }
 }
 

@@ -2,6 +2,10 @@
 
 #include "converter/ffmpeg/FFmpeg.h"
 
+#include <QProcess>
+
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -166,10 +170,32 @@ TEST(ConverterEngineArgumentsTest, everyTargetBlock) {
         ConvertOptions options;
         options.quality = c.quality;
         options.maxSize = c.maxSize;
-        const QStringList expected =
-            QStringList{QStringLiteral("-i"), kIn} + split(c.block) + QStringList{kOut};
+        // The output is a hidden temporary file: its container is named, not guessed.
+        const QStringList expected = QStringList{QStringLiteral("-i"), kIn} + split(c.block) +
+                                     QStringList{QStringLiteral("-f"), ConverterEngine::muxer(target), kOut};
         EXPECT_EQ(ConverterEngine::ffmpegArguments(kIn, kOut, target, c.kind, c.probe, options), expected);
     }
+}
+
+TEST(ConverterEngineArgumentsTest, everyContainerIsOneFFmpegCanWrite) {
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"), QStringLiteral("-muxers")});
+    ASSERT_TRUE(ffmpeg.waitForFinished(30000));
+    const QString listing = QString::fromUtf8(ffmpeg.readAllStandardOutput());
+    for (const ConvertTarget& target : ConvertTarget::all()) {
+        if (target.output == ConvertKind::video || target.output == ConvertKind::audio ||
+            target.id == QLatin1String("gif")) {
+            const QRegularExpression row(QStringLiteral("^ +E +") +
+                                             QRegularExpression::escape(ConverterEngine::muxer(target)) +
+                                             QStringLiteral(" "),
+                                         QRegularExpression::MultilineOption);
+            EXPECT_TRUE(row.match(listing).hasMatch())
+                << target.id.toStdString() << " → " << ConverterEngine::muxer(target).toStdString();
+        }
+    }
+    EXPECT_EQ(ConverterEngine::muxer(*ConvertTarget::byID(QStringLiteral("mkv"))),
+              QStringLiteral("matroska"));
+    EXPECT_EQ(ConverterEngine::muxer(*ConvertTarget::byID(QStringLiteral("alac"))), QStringLiteral("ipod"));
 }
 
 TEST(ConverterEngineArgumentsTest, everyVideoAndAudioTargetHasABlock) {

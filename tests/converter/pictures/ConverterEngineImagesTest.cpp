@@ -1,4 +1,5 @@
 #include "converter/ConverterEngine.h"
+#include "converter/queue/ConversionJournal.h"
 
 #include "support/ConverterTestSupport.h"
 #include "support/PictureFixtures.h"
@@ -186,17 +187,18 @@ TEST_F(ConverterEngineImagesTest, BadInputFailsWithAPlainMessageAndLeavesNothing
     EXPECT_EQ(files(), before);
 }
 
-TEST_F(ConverterEngineImagesTest, NeverReplacesAFileThatIsAlreadyThere) {
+TEST_F(ConverterEngineImagesTest, AFileAlreadyThereStaysAndTheOutputTakesTheNextName) {
     const QString input = PictureFixtures::picture(path(QStringLiteral("in.png")), 20, 20);
     for (const char* id : {"png", "pdf"}) {
-        const QString output = TestSupport::writeFile(
-            path(QStringLiteral("taken.") + QString::fromLatin1(id)), "someone else's");
-        EXPECT_TRUE(ConverterEngine::convertImage(input, output, target(id), {})) << id;
-        QFile kept(output);
-        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-        EXPECT_EQ(kept.readAll(), QByteArray("someone else's")) << id;
+        const QString ext = QString::fromLatin1(id);
+        const QString output = TestSupport::writeFile(path(QStringLiteral("taken.") + ext), "someone else's");
+        const auto control = ConvertControl::make();
+        EXPECT_EQ(ConverterEngine::convertImage(input, output, target(id), {}, control), std::nullopt) << id;
+        EXPECT_EQ(TestSupport::readFile(output), QByteArray("someone else's")) << id;
+        EXPECT_EQ(control->saved(), path(QStringLiteral("taken (converted).") + ext));
+        EXPECT_TRUE(QFileInfo(control->saved()).size() > 0);
     }
-    EXPECT_EQ(files().size(), 3);
+    EXPECT_EQ(files().size(), 5);
 }
 
 TEST_F(ConverterEngineImagesTest, CombinesReadablePicturesIntoOnePagePerPicture) {
@@ -254,6 +256,9 @@ TEST_F(ConverterEngineImagesTest, AnUnscaledUprightJpegGoesIntoThePDFAsItIs) {
 }
 
 TEST_F(ConverterEngineImagesTest, TwoConversionsRunAtOnce) {
+    // The process's journal is made on the main thread, as the application and the command line
+    // do, before two conversions write at once.
+    ConversionJournal::shared();
     const QString a = PictureFixtures::picture(path(QStringLiteral("a.jpg")), 1600, 1200);
     const QString b = PictureFixtures::picture(path(QStringLiteral("b.png")), 1200, 1600);
     auto first = QtConcurrent::run([&] {

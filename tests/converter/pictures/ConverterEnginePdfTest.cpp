@@ -1,4 +1,5 @@
 #include "converter/ConverterEngine.h"
+#include "converter/queue/ConversionJournal.h"
 
 #include "support/ConverterTestSupport.h"
 #include "support/PictureFixtures.h"
@@ -148,28 +149,41 @@ TEST_F(ConverterEnginePdfTest, ADocumentWithoutTextGivesAnEmptyTextFile) {
     EXPECT_LE(QFileInfo(output).size(), 2);
 }
 
-TEST_F(ConverterEnginePdfTest, AnExistingPagePictureIsNeverReplaced) {
+TEST_F(ConverterEnginePdfTest, AnExistingPagesFolderKeepsItsPagesAndTheOutputTakesTheNextName) {
     const QString pdf = threePages();
     const QString folder = path(QStringLiteral("pages"));
     const QString taken = TestSupport::writeFile(folder + QStringLiteral("/Page 2.png"), "someone else's");
-    const ConvertResult result = ConverterEngine::convertPDF(pdf, folder, target("pdf-png"), {});
-    ASSERT_TRUE(result);
-    EXPECT_TRUE(result->message.startsWith(QStringLiteral("The pages couldn't be saved")))
-        << message(result).toStdString();
-    // Our own pages are removed again; the file that was there stays as it was.
+    const auto control = ConvertControl::make();
+    EXPECT_EQ(ConverterEngine::convertPDF(pdf, folder, target("pdf-png"), {}, control), std::nullopt);
+    // The folder that was there stays as it was; ours is the next name, complete.
     EXPECT_EQ(entries(folder), QStringList{QStringLiteral("Page 2.png")});
-    QFile file(taken);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("someone else's"));
+    EXPECT_EQ(TestSupport::readFile(taken), QByteArray("someone else's"));
+    EXPECT_EQ(control->saved(), path(QStringLiteral("pages (converted) pages")));
+    EXPECT_EQ(entries(control->saved()).size(), 3);
 
     const QString text = TestSupport::writeFile(path(QStringLiteral("taken.txt")), "keep me");
-    EXPECT_TRUE(ConverterEngine::convertPDF(pdf, text, target("pdf-txt"), {}));
-    QFile kept(text);
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), QByteArray("keep me"));
+    EXPECT_EQ(ConverterEngine::convertPDF(pdf, text, target("pdf-txt"), {}), std::nullopt);
+    EXPECT_EQ(TestSupport::readFile(text), QByteArray("keep me"));
+    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("taken (converted).txt"))));
+}
+
+TEST_F(ConverterEnginePdfTest, AStoppedConversionLeavesNoPages) {
+    const QString pdf = threePages();
+    const auto control = ConvertControl::make();
+    control->cancel();
+    const ConvertResult result = ConverterEngine::convertPDF(pdf, path(QStringLiteral("stopped pages")),
+                                                             target("pdf-png"), {}, control);
+    EXPECT_EQ(message(result), ConvertControl::cancelledText());
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("stopped pages"))));
+    for (const QString& name :
+         QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        EXPECT_FALSE(name.startsWith(QLatin1Char('.'))) << name.toStdString();
 }
 
 TEST_F(ConverterEnginePdfTest, TwoPdfsConvertAtOnce) {
+    // The process's journal is made on the main thread, as the application and the command line
+    // do, before two conversions write at once.
+    ConversionJournal::shared();
     const QString a = threePages();
     const QString b = PictureFixtures::pdf(path(QStringLiteral("b.pdf")), {PdfPage{}, PdfPage{}});
     auto first = QtConcurrent::run([&] {

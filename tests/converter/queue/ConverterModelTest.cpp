@@ -155,7 +155,7 @@ TEST(ConverterModelTest, FoldersAreExpandedTwoLevelsDeep) {
               QStringList{root + "/.hidden.mp4"});
 
     ConverterModel model;
-    model.add({root});
+    ConverterTestSupport::addAndWait(model, {root});
     EXPECT_EQ(names(model), (QStringList{"a.mp4", "b.mp3"}));
     EXPECT_EQ(model.items().at(0).kind, ConvertKind::video);
     EXPECT_EQ(model.items().at(1).kind, ConvertKind::audio);
@@ -172,10 +172,10 @@ TEST(ConverterModelTest, WaitingDuplicatesAreLeftOutAndSkippedIsReplaced) {
 
     ConverterModel model;
     QSignalSpy inserted(&model, &ConverterModel::itemInserted);
-    model.add({notes, song});
+    ConverterTestSupport::addAndWait(model, {notes, song});
     EXPECT_EQ(model.items().size(), 1);
     EXPECT_EQ(model.skipped(), 1);
-    model.add({song, dir.path() + QStringLiteral("/./song.wav")});
+    ConverterTestSupport::addAndWait(model, {song, dir.path() + QStringLiteral("/./song.wav")});
     EXPECT_EQ(model.items().size(), 1);
     EXPECT_EQ(model.skipped(), 0);
     EXPECT_EQ(inserted.size(), 1);
@@ -185,7 +185,7 @@ TEST(ConverterModelTest, WaitingDuplicatesAreLeftOutAndSkippedIsReplaced) {
     model.convertAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return allFinished(model); }, 60000));
     EXPECT_EQ(model.items().at(0).status.state, State::done);
-    model.add({song});
+    ConverterTestSupport::addAndWait(model, {song});
     EXPECT_EQ(model.items().size(), 2);
 }
 
@@ -195,7 +195,7 @@ TEST(ConverterModelTest, VideoAndSoundItemsAreProbed) {
     const QString junk =
         TestSupport::writeFile(dir.filePath(QStringLiteral("junk.mp3")), QByteArray(100, 'j'));
     ConverterModel model;
-    model.add({clip, junk});
+    ConverterTestSupport::addAndWait(model, {clip, junk});
     EXPECT_FALSE(model.items().at(0).probed);
     ASSERT_TRUE(TestSupport::waitFor([&] { return allProbed(model); }));
     ASSERT_TRUE(model.items().at(0).probe);
@@ -213,7 +213,7 @@ TEST(ConverterModelTest, FiveVideosConvertTwoAtATimeInListOrder) {
         ASSERT_FALSE(clips.last().isEmpty());
     }
     ConverterModel model;
-    model.add(clips);
+    ConverterTestSupport::addAndWait(model, clips);
     QStringList started;
     int most = 0;
     QObject::connect(&model, &ConverterModel::itemChanged, [&](int row) {
@@ -252,7 +252,7 @@ TEST(ConverterModelTest, SameNamesFromTwoFoldersIntoOneFolderGetTwoNames) {
     QDir().mkpath(out);
     ConverterModel model;
     model.setFolder(out);
-    model.add({first, second});
+    ConverterTestSupport::addAndWait(model, {first, second});
     model.convertAll();
     EXPECT_EQ(model.running(), 2);
     ASSERT_TRUE(TestSupport::waitFor([&] { return allFinished(model); }, 60000));
@@ -299,7 +299,7 @@ TEST(ConverterModelTest, ToolFailuresBecomePlainSentencesAndLeaveNoOutput) {
         const QStringList before = QDir(dir.path()).entryList(QDir::Files);
         ConverterModel model;
         model.setChoice(QString::fromLatin1(c.target), ConvertKind::video);
-        model.add({input});
+        ConverterTestSupport::addAndWait(model, {input});
         ASSERT_EQ(model.items().size(), 1) << c.name;
         model.convertAll();
         ASSERT_TRUE(TestSupport::waitFor([&] { return allFinished(model); }, 60000));
@@ -350,7 +350,7 @@ TEST(ConverterModelTest, AMissingFFmpegFailsWithTheReinstallSentence) {
     const QString song = MediaFixtures::sound(dir.path(), QStringLiteral("song.wav"), 0.5);
     FFmpeg::setFolderForTesting(dir.filePath(QStringLiteral("no-tools")));
     ConverterModel model;
-    model.add({song});
+    ConverterTestSupport::addAndWait(model, {song});
     model.convertAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return allFinished(model); }));
     FFmpeg::setFolderForTesting({});
@@ -366,7 +366,7 @@ TEST(ConverterModelTest, WithoutAFormatAnItemFails) {
     const QString song = MediaFixtures::sound(dir.path(), QStringLiteral("song.wav"), 0.5);
     ConverterModel model;
     model.setChoice(QString(), ConvertKind::audio);
-    model.add({song});
+    ConverterTestSupport::addAndWait(model, {song});
     model.convertAll();
     EXPECT_EQ(model.items().at(0).status, Status::failed(QStringLiteral("Choose a format first.")));
     EXPECT_FALSE(model.isBusy());
@@ -382,7 +382,7 @@ TEST(ConverterModelTest, CancelWaitingAtOnceAndRunningWhenTheToolHasStopped) {
     const QString c = MediaFixtures::video(dir.path(), QStringLiteral("c.mp4"), tinyVideo());
     ConverterModel model;
     model.setChoice(QStringLiteral("webm"), ConvertKind::video);
-    model.add({a, b, c});
+    ConverterTestSupport::addAndWait(model, {a, b, c});
     model.convertAll();
     const QUuid running = model.items().at(0).id;
     const QUuid waiting = model.items().at(2).id;
@@ -408,7 +408,7 @@ TEST(ConverterModelTest, CancelAllStopsEverythingAndRemoveAndClearTakeItemsOut) 
         clips.append(MediaFixtures::video(dir.path(), QStringLiteral("v%1.mp4").arg(i), tinyVideo(10)));
     ConverterModel model;
     model.setChoice(QStringLiteral("webm"), ConvertKind::video);
-    model.add(clips);
+    ConverterTestSupport::addAndWait(model, clips);
     model.convertAll();
     model.cancelAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return allFinished(model); }, 60000));
@@ -420,7 +420,7 @@ TEST(ConverterModelTest, CancelAllStopsEverythingAndRemoveAndClearTakeItemsOut) 
     model.remove(model.items().at(1).id);
     EXPECT_EQ(names(model), (QStringList{"v1.mp4", "v3.mp4", "v4.mp4"}));
     EXPECT_EQ(removed.takeFirst().at(0).toInt(), 1);
-    model.add({clips.at(0)}); // finished items do not block a new one
+    ConverterTestSupport::addAndWait(model, {clips.at(0)}); // finished items do not block a new one
     model.clearFinished();
     EXPECT_EQ(names(model), QStringList{"v1.mp4"});
     EXPECT_TRUE(model.items().at(0).status.isWaiting());
@@ -441,7 +441,7 @@ TEST(ConverterModelTest, PicturesPdfsAndTheCombinedPdf) {
         model.setChoice(QStringLiteral("pdf"), ConvertKind::image);
         model.setCombinePDF(true);
         model.setFolder(out);
-        model.add({one});
+        ConverterTestSupport::addAndWait(model, {one});
         model.convertAll();
         ASSERT_TRUE(TestSupport::waitFor([&] { return allFinished(model); }, 60000));
         EXPECT_EQ(model.items().at(0).status, Status::done(out + QStringLiteral("/one.pdf")));
@@ -452,7 +452,7 @@ TEST(ConverterModelTest, PicturesPdfsAndTheCombinedPdf) {
         model.setChoice(QStringLiteral("pdf"), ConvertKind::image);
         model.setCombinePDF(true);
         model.setFolder(out);
-        model.add({one, two});
+        ConverterTestSupport::addAndWait(model, {one, two});
         model.convertAll();
         ASSERT_TRUE(TestSupport::waitFor([&] { return allFinished(model); }, 60000));
         const Status combined = Status::done(out + QStringLiteral("/Pictures.pdf"));
@@ -463,7 +463,7 @@ TEST(ConverterModelTest, PicturesPdfsAndTheCombinedPdf) {
     {
         ConverterModel model;
         model.setChoice(QStringLiteral("pdf-png"), ConvertKind::pdf);
-        model.add({out + QStringLiteral("/Pictures.pdf")});
+        ConverterTestSupport::addAndWait(model, {out + QStringLiteral("/Pictures.pdf")});
         ASSERT_EQ(model.items().size(), 1);
         EXPECT_EQ(model.items().at(0).kind, ConvertKind::pdf);
         model.convertAll();
@@ -478,7 +478,7 @@ TEST(ConverterModelTest, FinishedConversionsAreLoggedWithoutFileNames) {
     const QString song = MediaFixtures::sound(dir.path(), QStringLiteral("secret-song.wav"), 0.5);
     ConverterModel model;
     model.setChoice(QStringLiteral("mp3"), ConvertKind::audio);
-    model.add({song});
+    ConverterTestSupport::addAndWait(model, {song});
     model.convertAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return allFinished(model); }, 60000));
     Log::flush();
@@ -494,7 +494,7 @@ TEST(ConverterModelTest, SoundIsCalculatedAndTheRewrapKeepsTheSize) {
     const QString song = MediaFixtures::sound(dir.path(), QStringLiteral("song.wav"), 60, 2);
     ASSERT_FALSE(song.isEmpty());
     ConverterModel model;
-    model.add({song});
+    ConverterTestSupport::addAndWait(model, {song});
     const ConverterModel::Item before = model.items().at(0);
     EXPECT_TRUE(model.isEstimating(before, target("wav")));
     EXPECT_EQ(model.estimatedTotal(ConvertKind::audio, target("wav")),
@@ -516,7 +516,7 @@ TEST(ConverterModelTest, VideoFormatsAreMeasuredPerQualityAndKeptWhenSwitchingBa
     const QString clip = MediaFixtures::video(dir.path(), QStringLiteral("clip.mp4"), tinyVideo(2));
     ConverterModel model;
     model.setChoice(QStringLiteral("mp4"), ConvertKind::video);
-    model.add({clip});
+    ConverterTestSupport::addAndWait(model, {clip});
     const ConvertTarget mp4 = target("mp4");
     ASSERT_TRUE(
         TestSupport::waitFor([&] { return model.estimate(model.items().at(0), mp4).has_value(); }, 60000));
@@ -549,7 +549,7 @@ TEST(ConverterModelTest, AFailedMeasurementIsNotRetried) {
     ASSERT_TRUE(MediaFixtures::run({"-f", "lavfi", "-i", "sine=duration=1", "-c:a", "aac", songOnly}));
     ConverterModel model;
     model.setChoice(QStringLiteral("mp4"), ConvertKind::video);
-    model.add({songOnly});
+    ConverterTestSupport::addAndWait(model, {songOnly});
     ASSERT_TRUE(TestSupport::waitFor([&] { return allProbed(model); }));
     EXPECT_FALSE(model.isEstimating(model.items().at(0), target("mp4")));
     EXPECT_FALSE(model.isSampling());
@@ -602,10 +602,10 @@ TEST(ConverterModelTest, MeasuringPausesWhileConvertingAndResumesAfter) {
     QObject::connect(&model, &ConverterModel::busyChanged, watch);
 
     model.setChoice(QStringLiteral("mp4-copy"), ConvertKind::video);
-    model.add({v1, v2});
+    ConverterTestSupport::addAndWait(model, {v1, v2});
     model.convertAll();
     ASSERT_EQ(model.running(), 2);
-    model.add({v3});
+    ConverterTestSupport::addAndWait(model, {v3});
     ASSERT_TRUE(TestSupport::waitFor([&] { return model.items().at(2).probed; }));
     // A measured format is chosen while both conversions are held: nothing is measured.
     model.setChoice(QStringLiteral("mp4"), ConvertKind::video);
@@ -620,7 +620,7 @@ TEST(ConverterModelTest, MeasuringPausesWhileConvertingAndResumesAfter) {
     EXPECT_FALSE(sampledWhileBusy);
 
     // With the queue idle, measuring resumes.
-    model.add({v4});
+    ConverterTestSupport::addAndWait(model, {v4});
     ASSERT_TRUE(TestSupport::waitFor(
         [&] { return model.estimate(model.items().at(3), target("mp4")).has_value(); }, 60000));
     EXPECT_FALSE(sampledWhileBusy);

@@ -1,9 +1,10 @@
 #include "converter/ui/ConverterRow.h"
-#include "converter/queue/ConverterModel.h"
-#include "converter/ffmpeg/FFmpeg.h"
 #include "converter/estimate/SizeText.h"
+#include "converter/ffmpeg/FFmpeg.h"
+#include "converter/queue/ConverterModel.h"
 #include "converter/ui/ConverterStyle.h"
 #include "converter/ui/ElidedLabel.h"
+#include "support/ConverterTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
@@ -81,7 +82,7 @@ TEST(ConverterRowPercent, TruncatesTheFraction) {
 TEST_F(ConverterRowTest, WaitingRowShowsNameSizeLineAndRemove) {
     const QString path = TestSupport::writeFile(
         dir.filePath(QStringLiteral("a rather long holiday picture name.png")), pngBytes());
-    model.add({path});
+    ConverterTestSupport::addAndWait(model, {path});
     ConverterRow* row = rowFor(0);
     EXPECT_EQ(child<ElidedLabel>(row, "rowName")->fullText(),
               QStringLiteral("a rather long holiday picture name.png"));
@@ -99,7 +100,8 @@ TEST_F(ConverterRowTest, WaitingRowShowsNameSizeLineAndRemove) {
 }
 
 TEST_F(ConverterRowTest, CancelledRowReadsStopped) {
-    model.add({TestSupport::writeFile(dir.filePath(QStringLiteral("a.png")), pngBytes())});
+    ConverterTestSupport::addAndWait(
+        model, {TestSupport::writeFile(dir.filePath(QStringLiteral("a.png")), pngBytes())});
     ConverterRow* row = rowFor(0);
     model.cancel(model.items().first().id);
     EXPECT_EQ(child<QLabel>(row, "rowStatus")->text(), QStringLiteral("Stopped"));
@@ -110,7 +112,8 @@ TEST_F(ConverterRowTest, DoneRowOffersOpenAndShowInFolder) {
     OpenedUrls opened;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
     model.setChoice(QStringLiteral("jpeg"), ConvertKind::image);
-    model.add({TestSupport::writeFile(dir.filePath(QStringLiteral("shot.png")), pngBytes())});
+    ConverterTestSupport::addAndWait(
+        model, {TestSupport::writeFile(dir.filePath(QStringLiteral("shot.png")), pngBytes())});
     ConverterRow* row = rowFor(0);
     model.convertAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return model.items().first().status.finished(); }, 30000));
@@ -138,7 +141,8 @@ TEST_F(ConverterRowTest, FailedRowShowsTheMessageInOrange) {
     // A PNG signature followed by nothing usable: a picture that cannot be read.
     QByteArray broken = pngBytes().left(12) + QByteArray(64, '\x7f');
     model.setChoice(QStringLiteral("jpeg"), ConvertKind::image);
-    model.add({TestSupport::writeFile(dir.filePath(QStringLiteral("broken.png")), broken)});
+    ConverterTestSupport::addAndWait(
+        model, {TestSupport::writeFile(dir.filePath(QStringLiteral("broken.png")), broken)});
     ASSERT_EQ(model.items().size(), 1);
     ConverterRow* row = rowFor(0);
     model.convertAll();
@@ -159,7 +163,7 @@ TEST_F(ConverterRowTest, RunningRowShowsTruncatedPercentAndStop) {
     ASSERT_FALSE(video.isEmpty());
 
     model.setChoice(QStringLiteral("webm"), ConvertKind::video);
-    model.add({video});
+    ConverterTestSupport::addAndWait(model, {video});
     ConverterRow* row = rowFor(0);
     ASSERT_TRUE(TestSupport::waitFor([&] { return model.items().first().probed; }, 30000));
     model.convertAll();

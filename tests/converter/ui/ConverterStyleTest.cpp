@@ -1,6 +1,7 @@
 #include "converter/ui/ConverterStyle.h"
 #include "converter/queue/ConverterModel.h"
 #include "converter/ui/ConverterView.h"
+#include "support/ConverterTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -105,8 +106,9 @@ TEST(ConverterStyle, ViewDrawsInBothPalettes) {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     ConverterModel model;
-    model.add({TestSupport::writeFile(dir.filePath(QStringLiteral("picture.png")), bytes),
-               TestSupport::writeFile(dir.filePath(QStringLiteral("notes.txt")), "hello")});
+    ConverterTestSupport::addAndWait(
+        model, {TestSupport::writeFile(dir.filePath(QStringLiteral("picture.png")), bytes),
+                TestSupport::writeFile(dir.filePath(QStringLiteral("notes.txt")), "hello")});
     model.cancel(model.items().last().id);
     for (const QPalette& palette : {lightPalette(), darkPalette()}) {
         QApplication::setPalette(palette);

@@ -1,6 +1,6 @@
 #include "converter/ui/ConverterView.h"
-#include "converter/queue/ConverterModel.h"
 #include "converter/ffmpeg/FFmpeg.h"
+#include "converter/queue/ConverterModel.h"
 #include "converter/ui/ConverterFileList.h"
 #include "converter/ui/ConverterOptionsPanel.h"
 #include "converter/ui/DropArea.h"
@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,8 +60,12 @@ protected:
         QCoreApplication::sendEvent(view.get(), &enter);
         EXPECT_TRUE(enter.isAccepted());
         QDropEvent event(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        // The folders are walked in the background: wait for the files to be in the list.
+        QSignalSpy added(&model, &ConverterModel::added);
         QCoreApplication::sendEvent(view.get(), &event);
         EXPECT_TRUE(event.isAccepted());
+        EXPECT_TRUE(added.wait(10000));
+        QCoreApplication::processEvents();
         delete data;
     }
 

@@ -48,6 +48,7 @@ TEST(ConverterWindow, ShowAddsOnlyLocalFiles) {
                            QUrl(QStringLiteral("https://quorvane.example/b.png")),
                            QUrl::fromLocalFile(picture(dir, QStringLiteral("c.png")))});
     const auto& items = ConverterModel::shared().items();
+    TestSupport::waitFor([&] { return ConverterModel::shared().adding() == 0; });
     ASSERT_EQ(items.size(), 2);
     EXPECT_EQ(QFileInfo(items[0].url).fileName(), QStringLiteral("a.png"));
     EXPECT_EQ(QFileInfo(items[1].url).fileName(), QStringLiteral("c.png"));
@@ -60,6 +61,7 @@ TEST(ConverterWindow, ClosingClearsFinishedItemsAndShowingAgainReusesTheWindow) 
     ConverterWindow::show({QUrl::fromLocalFile(picture(dir, QStringLiteral("a.png"))),
                            QUrl::fromLocalFile(picture(dir, QStringLiteral("b.png")))});
     ConverterWindow* window = ConverterWindow::current();
+    TestSupport::waitFor([&] { return model.adding() == 0; });
     ASSERT_EQ(model.items().size(), 2);
     model.cancel(model.items().first().id);
     window->move(40, 30);
@@ -132,6 +134,7 @@ TEST(ConverterWindow, ChosenFilesAndFoldersGoToTheWindow) {
     Q_EMIT chooser->chosen({dir.filePath(QStringLiteral("one.png")), dir.filePath(QStringLiteral("sub"))});
     chooser->reject();
     ASSERT_NE(ConverterWindow::current(), nullptr);
+    TestSupport::waitFor([] { return ConverterModel::shared().adding() == 0; });
     EXPECT_EQ(ConverterModel::shared().items().size(), 2);
     delete ConverterWindow::current();
 }

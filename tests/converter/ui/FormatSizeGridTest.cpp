@@ -1,9 +1,10 @@
 #include "converter/ui/FormatSizeGrid.h"
-#include "converter/queue/ConverterModel.h"
-#include "converter/ffmpeg/FFmpeg.h"
 #include "converter/estimate/SizeText.h"
+#include "converter/ffmpeg/FFmpeg.h"
+#include "converter/queue/ConverterModel.h"
 #include "converter/ui/FormatButton.h"
 #include "converter/ui/FormatMenuRow.h"
+#include "support/ConverterTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>
@@ -80,8 +81,8 @@ TEST(FormatSizeGrid, ChosenSoundFormatShowsItsCalculatedSize) {
     ConverterModel model;
     model.setChoice(QStringLiteral("wav"), ConvertKind::audio);
     FormatSizeGrid grid(model, ConvertKind::audio);
-    QObject::connect(&model, &ConverterModel::estimatesChanged, &grid, &FormatSizeGrid::refresh);
-    model.add({makeSong(dir.filePath(QStringLiteral("song.wav")))});
+    QObject::connect(&model, &ConverterModel::totalsChanged, &grid, &FormatSizeGrid::refresh);
+    ConverterTestSupport::addAndWait(model, {makeSong(dir.filePath(QStringLiteral("song.wav")))});
     ASSERT_TRUE(TestSupport::waitFor([&] { return model.items().first().probed; }, 30000));
     FormatButton* wav = grid.findChild<FormatButton*>(QStringLiteral("format-wav"));
     ASSERT_NE(wav, nullptr);
