@@ -109,32 +109,42 @@ void PlayerAudioTap::refresh() {
             design(b, params.bands[static_cast<std::size_t>(b)], m_sampleRate);
 }
 
-// One channel through the ten filters in band order. Running each filter over the whole buffer
-// keeps its coefficients and state in registers; every sample still meets the filters in the
-// same order with the same arithmetic as a sample-by-sample loop, so the result is identical.
-void PlayerAudioTap::filterChannel(float* samples, std::size_t frames, int channels, int channel) {
-    const std::size_t stride = static_cast<std::size_t>(channels);
-    auto& memory = m_memory[static_cast<std::size_t>(channel)];
+// Every processed channel of every frame through the active filters in band order. A sample
+// meets the filters one after the other, but successive samples and channels do not wait for each
+// other, so the core overlaps their filters instead of waiting on one filter's feedback.
+void PlayerAudioTap::filterFrames(float* samples, std::size_t frames, int channels, int processed) {
+    // Only the filters that do something, in band order (an identity band leaves y = x, state 0).
+    std::array<int, bandCount> active{};
+    int count = 0;
     for (int b = 0; b < bandCount; ++b) {
-        const Coefficients& c = m_coefficients[static_cast<std::size_t>(b)];
-        if (isIdentity(c))
-            continue; // y = x and the state stays 0
-        const float b0 = c[0], b1 = c[1], b2 = c[2], a1 = c[3], a2 = c[4];
-        float s1 = memory[static_cast<std::size_t>(b)][0];
-        float s2 = memory[static_cast<std::size_t>(b)][1];
-        float* p = samples + channel;
-        for (std::size_t i = 0; i < frames; ++i, p += stride) {
-            const float x = *p;
-            const float y = b0 * x + s1;
-            s1 = b1 * x - a1 * y + s2;
-            s2 = b2 * x - a2 * y;
-            *p = y;
+        if (!isIdentity(m_coefficients[static_cast<std::size_t>(b)]))
+            active[static_cast<std::size_t>(count++)] = b;
+    }
+    const std::size_t stride = static_cast<std::size_t>(channels);
+    for (std::size_t i = 0; i < frames; ++i) {
+        float* frame = samples + i * stride;
+        for (int channel = 0; channel < processed; ++channel) {
+            auto& memory = m_memory[static_cast<std::size_t>(channel)];
+            float x = frame[channel];
+            for (int k = 0; k < count; ++k) {
+                const int b = active[static_cast<std::size_t>(k)];
+                const Coefficients& c = m_coefficients[static_cast<std::size_t>(b)];
+                auto& m = memory[static_cast<std::size_t>(b)];
+                const float y = c[0] * x + m[0];
+                m[0] = c[1] * x - c[3] * y + m[1];
+                m[1] = c[2] * x - c[4] * y;
+                x = y;
+            }
+            frame[channel] = x;
         }
-        // A NaN or infinite sample from a broken decoder would otherwise silence this channel
-        // until the next item; start the filter afresh instead.
-        if (!std::isfinite(s1) || !std::isfinite(s2))
-            s1 = s2 = 0;
-        memory[static_cast<std::size_t>(b)] = {s1, s2};
+    }
+    // A NaN or infinite sample from a broken decoder would otherwise silence a channel until the
+    // next item; start its filters afresh instead.
+    for (int channel = 0; channel < processed; ++channel) {
+        for (auto& m : m_memory[static_cast<std::size_t>(channel)]) {
+            if (!std::isfinite(m[0]) || !std::isfinite(m[1]))
+                m = {0, 0};
+        }
     }
 }
 
@@ -148,10 +158,8 @@ void PlayerAudioTap::process(float* samples, std::size_t frames, int channels) {
 
     FlushDenormals flush;
     const int processed = std::min(channels, maxChannels);
-    if (m_eqOn) {
-        for (int channel = 0; channel < processed; ++channel)
-            filterChannel(samples, frames, channels, channel);
-    }
+    if (m_eqOn)
+        filterFrames(samples, frames, channels, processed);
     const float gain = m_gain;
     const std::size_t stride = static_cast<std::size_t>(channels);
     for (std::size_t i = 0; i < frames; ++i) {

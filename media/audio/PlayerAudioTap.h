@@ -42,7 +42,7 @@ public:
 
 private:
     void refresh();
-    void filterChannel(float* samples, std::size_t frames, int channels, int channel);
+    void filterFrames(float* samples, std::size_t frames, int channels, int processed);
 
     std::shared_ptr<const PlayerAudioEffects> m_effects;
     double m_sampleRate = 44100;
