@@ -80,6 +80,9 @@ bool registerElement() {
     static std::once_flag once;
     static bool registered = false;
     std::call_once(once, [] {
+        // Registering before GStreamer is set up would crash in the type's class set-up.
+        if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, nullptr))
+            return;
         registered =
             gst_element_register(nullptr, factoryName, GST_RANK_NONE, qc_player_audio_tap_get_type());
     });

@@ -10,8 +10,9 @@
 // interleaved F32LE samples, on the pipeline's streaming thread. The player puts
 // `createFilter` into playbin's "audio-filter", so boost and the equaliser act on every stream
 // with sound. The element is registered inside the process, never installed as a plugin; any
-// thread may call these functions once gst_init has run. The element keeps the effects block
-// alive through its shared pointer for as long as it exists.
+// thread may call these functions. The element keeps the effects block
+// alive through its shared pointer for as long as it exists. GStreamer is initialised on first
+// use when nobody has done it yet.
 namespace PlayerAudioTapElement {
 
 inline constexpr const char* factoryName = "qcplayeraudiotap";
