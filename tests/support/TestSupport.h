@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 
 #include <functional>
@@ -13,5 +14,13 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
 QString writeFile(const QString& path, const QByteArray& bytes);
 // The bytes at `path` (empty when it cannot be read).
 QByteArray readFile(const QString& path);
+
+// Runs this test executable again with only `test` selected ("Suite.Name"), sharing this
+// process's settings folder, and returns its exit code (-1 on a crash or timeout). The helper
+// test calls `joinParentSettings()` first and skips itself when that returns false (a normal run).
+int runHelperTest(const QString& test, const QProcessEnvironment& extra = {}, int timeoutMs = 60000);
+// In a helper process: points XDG_CONFIG_HOME at the parent's folder before anything opens the
+// settings store; false when this process is not a helper.
+bool joinParentSettings();
 
 } // namespace TestSupport
