@@ -34,7 +34,7 @@ QList<NetworkServerKind> NetworkServerKind::allCases() {
     return kinds;
 }
 
-std::optional<NetworkServerKind> NetworkServerKind::fromId(QStringView id) {
+std::optional<NetworkServerKind> NetworkServerKind::fromId(const QString& id) {
     for (int i = 0; i < kKindCount; ++i) {
         if (id == QLatin1String(kKinds[i].id))
             return NetworkServerKind(Value(i));

@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QString>
-#include <QStringView>
 
 #include <optional>
 
@@ -21,7 +20,7 @@ public:
     // Every kind, in declaration order.
     static QList<NetworkServerKind> allCases();
     // The kind whose raw value is `id`, or none for any other text.
-    static std::optional<NetworkServerKind> fromId(QStringView id);
+    static std::optional<NetworkServerKind> fromId(const QString& id);
     // The address field's placeholder, the same for every kind.
     static QString addressHint();
 

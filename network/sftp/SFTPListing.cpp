@@ -45,6 +45,44 @@ QString nameOf(QStringView field, const QString& path) {
     return (slash >= 0 ? field.mid(slash + 1) : field).toString();
 }
 
+qsizetype runEnd(QStringView text, qsizetype from, bool digits) {
+    while (from < text.size() && text[from].isDigit() == digits)
+        ++from;
+    return from;
+}
+
+// Natural order: runs of digits compare by value, everything between them through the collator.
+// Done here because collators fall back to plain comparison in the "C" locale.
+int naturalCompare(const QCollator& collator, QStringView a, QStringView b) {
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool digits = a[i].isDigit();
+        if (digits != b[j].isDigit())
+            break;
+        const qsizetype endA = runEnd(a, i, digits);
+        const qsizetype endB = runEnd(b, j, digits);
+        QStringView runA = a.mid(i, endA - i);
+        QStringView runB = b.mid(j, endB - j);
+        int order = 0;
+        if (digits) {
+            while (runA.size() > 1 && runA.front() == QLatin1Char('0'))
+                runA = runA.mid(1);
+            while (runB.size() > 1 && runB.front() == QLatin1Char('0'))
+                runB = runB.mid(1);
+            order = runA.size() != runB.size() ? (runA.size() < runB.size() ? -1 : 1) : runA.compare(runB);
+        } else {
+            order = collator.compare(runA, runB);
+        }
+        if (order != 0)
+            return order;
+        i = endA;
+        j = endB;
+    }
+    const int order = collator.compare(a.mid(i), b.mid(j));
+    return order != 0 ? order : a.compare(b);
+}
+
 } // namespace
 
 namespace SFTPListing {
@@ -78,11 +116,10 @@ QList<SFTPEntry> parse(const QString& output, const QString& path) {
 void sort(QList<SFTPEntry>& entries) {
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(true);
     std::stable_sort(entries.begin(), entries.end(), [&collator](const SFTPEntry& a, const SFTPEntry& b) {
         if (a.isFolder != b.isFolder)
             return a.isFolder;
-        return collator.compare(a.name, b.name) < 0;
+        return naturalCompare(collator, a.name, b.name) < 0;
     });
 }
 
