@@ -35,7 +35,9 @@ QStringList arguments(const NetworkServer& server, bool withPassword) {
     QStringList arguments;
     if (withPassword)
         arguments << QStringLiteral("-o") << QStringLiteral("BatchMode=no");
-    arguments << QStringLiteral("-b") << QStringLiteral("-") << QStringLiteral("-q") << QStringLiteral("-P")
+    // No "-q": batch mode already keeps sftp quiet, and "-q" would also silence ssh, whose
+    // stderr is the only place the reason for a failed connection appears.
+    arguments << QStringLiteral("-b") << QStringLiteral("-") << QStringLiteral("-P")
               << QString::number(server.port.value_or(22));
     arguments << QStringLiteral("-o") << QStringLiteral("StrictHostKeyChecking=accept-new");
     arguments << QStringLiteral("-o") << QStringLiteral("ConnectTimeout=10");
@@ -75,8 +77,9 @@ QString message(const QString& standardError) {
         }
         return false;
     };
-    if (has({"permission denied", "connection closed", "too many authentication"}))
-        return QStringLiteral("The server didn't accept the user name, password or SSH key.");
+    const QString denied = QStringLiteral("The server didn't accept the user name, password or SSH key.");
+    if (has({"permission denied", "too many authentication"}))
+        return denied;
     if (has({"host key verification failed", "remote host identification has changed"})) {
         return QStringLiteral("The server's identity changed since last time, so ") + MediaApp::name() +
                QStringLiteral(
@@ -90,6 +93,10 @@ QString message(const QString& standardError) {
             "Couldn't reach the server. Check the address and that it's on the same network (or VPN).");
     if (has({"connection refused"}))
         return QStringLiteral("The server refused the connection. Is SSH turned on, and is the port right?");
+    // sftp ends every failed connection with "Connection closed", so it only decides when no
+    // more specific reason was given.
+    if (has({"connection closed"}))
+        return denied;
     if (has({"no such file", "not found"}))
         return QStringLiteral("That folder or file doesn't exist on the server.");
     const QStringList lines = standardError.split(QLatin1Char('\n'));

@@ -21,16 +21,15 @@ const QStringList kCommon{QStringLiteral("-o"), QStringLiteral("StrictHostKeyChe
                           QStringLiteral("-o"), QStringLiteral("NumberOfPasswordPrompts=1")};
 
 TEST(SFTPCommandTest, ArgumentsWithoutPassword) {
-    QStringList expected{QStringLiteral("-b"), QStringLiteral("-"), QStringLiteral("-q"),
-                         QStringLiteral("-P"), QStringLiteral("22")};
+    QStringList expected{QStringLiteral("-b"), QStringLiteral("-"), QStringLiteral("-P"),
+                         QStringLiteral("22")};
     expected << kCommon << QStringLiteral("--") << QStringLiteral("alice@[fe80::1]");
     EXPECT_EQ(SFTPCommand::arguments(server("fe80::1", "alice", std::nullopt), false), expected);
 }
 
 TEST(SFTPCommandTest, ArgumentsWithPassword) {
-    QStringList expected{QStringLiteral("-o"),  QStringLiteral("BatchMode=no"), QStringLiteral("-b"),
-                         QStringLiteral("-"),   QStringLiteral("-q"),           QStringLiteral("-P"),
-                         QStringLiteral("2222")};
+    QStringList expected{QStringLiteral("-o"), QStringLiteral("BatchMode=no"), QStringLiteral("-b"),
+                         QStringLiteral("-"),  QStringLiteral("-P"),           QStringLiteral("2222")};
     expected << kCommon << QStringLiteral("-o")
              << QStringLiteral("PreferredAuthentications=password,keyboard-interactive,publickey")
              << QStringLiteral("--") << QStringLiteral("nas.local");
@@ -101,6 +100,12 @@ TEST(SFTPCommandTest, Messages) {
         QString message;
     } cases[] = {
         {"alice@127.0.0.1: Permission denied (publickey,password).\r\nConnection closed\r\n", denied},
+        {"Connection closed\r\n", denied},
+        // sftp's closing "Connection closed" never hides the reason ssh gave before it.
+        {"ssh: connect to host 127.0.0.1 port 9: Connection refused\r\nConnection closed\r\n", refused},
+        {"ssh: Could not resolve hostname a.invalid: Name or service not known\r\nConnection closed\r\n",
+         QStringLiteral("That server name couldn't be found.")},
+        {"Host key verification failed.\r\nConnection closed\r\n", identity},
         {"Received disconnect: Too many authentication failures\n", denied},
         {"@@@ WARNING: REMOTE HOST IDENTIFICATION HAS CHANGED! @@@\nHost key verification failed.\n",
          identity},
