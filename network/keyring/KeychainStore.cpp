@@ -2,6 +2,7 @@
 
 #include <QFuture>
 #include <QMutex>
+#include <QStringDecoder>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -79,9 +80,13 @@ std::optional<QString> KeychainStore::get(const QString& account) const {
         return std::nullopt;
     gsize length = 0;
     const gchar* bytes = secret_value_get(value.get(), &length);
-    if (!bytes || !g_utf8_validate(bytes, gssize(length), nullptr))
+    if (!bytes)
         return std::nullopt;
-    return QString::fromUtf8(bytes, qsizetype(length));
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString password = decoder(QByteArrayView(bytes, qsizetype(length)));
+    if (decoder.hasError())
+        return std::nullopt;
+    return password;
 }
 
 void KeychainStore::set(const QString& value, const QString& account) const {
