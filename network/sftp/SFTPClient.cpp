@@ -81,8 +81,10 @@ SFTPOperation* SFTPClient::list(const QString& path, QObject* context,
 
 SFTPOperation* SFTPClient::download(const QString& remotePath, const QString& localFile, QObject* context,
                                     std::function<void(const SFTPResult<QString>&)> done) const {
-    // A failure here shows as the tool's own failure to write the file.
-    QDir().mkpath(QFileInfo(localFile).absolutePath());
+    // A failure here shows as the tool's own failure to write the file. Nothing is made for a
+    // name that will be refused anyway.
+    if (SFTPText::isSafe(localFile))
+        QDir().mkpath(QFileInfo(localFile).absolutePath());
     return run({QStringLiteral("get ") + quote(remotePath) + QLatin1Char(' ') + quote(localFile)}, context,
                [localFile, done = std::move(done)](const SFTPResult<QString>& result) {
                    if (!result.ok())

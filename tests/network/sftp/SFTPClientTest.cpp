@@ -195,6 +195,21 @@ TEST_F(SFTPClientTest, FailuresReadAsSentences) {
               QStringLiteral("The server didn't accept the user name, password or SSH key."));
 }
 
+TEST_F(SFTPClientTest, AProgramThatCannotStartOrAMissingAskpassFailsTheOperation) {
+    SFTPClient::setProgramForTesting(m_server.folder() + QStringLiteral("/no-such-sftp"));
+    const QString launchError = errorOf(list(SFTPClient(record()), m_remote));
+    EXPECT_FALSE(launchError.isEmpty());
+    EXPECT_NE(launchError, QStringLiteral("<succeeded>"));
+    SFTPClient::setProgramForTesting(m_server.sftpWrapper());
+
+    const QString resources = Paths::resources();
+    Paths::setResourcesForTesting(m_server.folder() + QStringLiteral("/no-resources"));
+    EXPECT_EQ(errorOf(list(SFTPClient(record(), QStringLiteral("pw")), m_remote)),
+              QStringLiteral(
+                  "The password helper is missing from QuorvaneConverter. Reinstall QuorvaneConverter."));
+    Paths::setResourcesForTesting(resources);
+}
+
 TEST_F(SFTPClientTest, AChangedHostKeyIsRefusedWithTheWarning) {
     QString error;
     ASSERT_TRUE(m_server.forgeHostKey(&error)) << error.toStdString();
