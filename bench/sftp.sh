@@ -73,7 +73,8 @@ timed() {
 sftp_plain() { printf '%s\n' "$1" | /usr/bin/sftp -F "$work/ssh_config" -b - -P "$port" -- "$user@127.0.0.1"; }
 ours() { "$driver" --program "$work/sftp" --port "$port" --user "$user" "$@"; }
 
-for kind in ours sftp scp; do : >"$work/$kind.down"; : >"$work/$kind.up"; done
+for kind in ours sftp scp; do : >"$work/$kind.down"; : >"$work/$kind.up"; : >"$work/$kind.small"; done
+touch "$work/remote/small.bin"
 sftp_plain "ls" >/dev/null # accepts the host key once
 for run in $(seq "$runs"); do
     rm -f "$work/local/down.bin"
@@ -84,6 +85,9 @@ for run in $(seq "$runs"); do
     rm -f "$work/local/down.bin"
     timed "$work/scp.down" scp -q -F "$work/ssh_config" -P "$port" "$user@127.0.0.1:$work/remote/file.bin" \
         "$work/local/down.bin"
+    # The fixed cost of one operation (process start, ssh handshake): an empty file.
+    timed "$work/ours.small" ours download "$work/remote/small.bin" "$work/local/small.bin"
+    timed "$work/sftp.small" sftp_plain "get \"$work/remote/small.bin\" \"$work/local/small.bin\""
     mkdir -p "$work/remote/up" && rm -f "$work/remote/up/file.bin"
     timed "$work/ours.up" ours upload "$work/local/file.bin" "$work/remote/up"
     cmp -s "$work/remote/up/file.bin" "$work/local/file.bin" || { echo "upload differs" >&2; exit 1; }
@@ -113,6 +117,8 @@ ratio() { awk -v a="$(best "$work/sftp.$1")" -v b="$(best "$work/ours.$1")" 'BEG
 printf '\nThroughput SFTPClient / plain sftp: download %sx, upload %sx (goal: at least 0.95x)\n' \
     "$(ratio down)" "$(ratio up)"
 
+printf 'One operation on an empty file (fixed cost): SFTPClient %s s, plain sftp %s s\n' \
+    "$(best "$work/ours.small")" "$(best "$work/sftp.small")"
 read -r entries ms < <("$driver" parse 1000)
 printf 'Listing parser: %s entries in %s ms, best of 20 (goal: under 50 ms)\n' "$entries" "$ms"
 printf 'Load average during the run: %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)"
