@@ -218,7 +218,8 @@ public:
         const bool saved = document->pClass->saveAs(document, output.c_str(), format.c_str(),
                                                     options.empty() ? nullptr : options.c_str());
         document->pClass->destroy(document);
-        if (!saved || fileSize(output) <= 0)
+        // A document without any text is an empty text file, as the office itself writes it.
+        if (!saved || fileSize(output) < 0)
             return fail("save", lastError());
         answer.kind = DocumentProtocol::kOk;
         return answer;

@@ -266,6 +266,25 @@ TEST_F(Documents, UnreadableInputsFailPlainlyAndLeaveNothing) {
             << name.toStdString();
 }
 
+TEST_F(Documents, ADocumentWithoutTextGivesAnEmptyResult) {
+    // A web page with nothing in its body, and one holding only a picture.
+    const QString blank = write(QStringLiteral("blank.html"), "<!DOCTYPE html><html><head><title>t</title></head><body></body></html>\n");
+    const QString picture = write(
+        QStringLiteral("picture.html"),
+        "<!DOCTYPE html><html><body><img alt=\"\" src=\"data:image/png;base64,"
+        "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==\"></body></html>\n");
+    for (const QString& input : {blank, picture}) {
+        SCOPED_TRACE(input.toStdString());
+        const QString text = input + QStringLiteral(".txt");
+        EXPECT_EQ(ConverterEngine::convertDocument(input, text, target("txt")), std::nullopt);
+        EXPECT_TRUE(QFileInfo::exists(text));
+        EXPECT_TRUE(DocumentFixtures::readAll(text).trimmed().isEmpty());
+        const QString pdf = input + QStringLiteral(".pdf");
+        EXPECT_EQ(ConverterEngine::convertDocument(input, pdf, target("doc-pdf")), std::nullopt);
+        EXPECT_TRUE(DocumentFixtures::readAll(pdf).startsWith("%PDF"));
+    }
+}
+
 TEST_F(Documents, AFileAlreadyThereStaysAndTheOutputTakesTheNextName) {
     const QString input = write(QStringLiteral("page.html"), DocumentFixtures::html());
     for (const char* id : {"doc-pdf", "txt"}) {

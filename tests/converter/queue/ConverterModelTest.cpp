@@ -8,6 +8,7 @@
 #include "converter/ffmpeg/FFmpeg.h"
 #include "support/ConverterTestSupport.h"
 #include "support/MediaFixtures.h"
+#include "support/PictureFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -258,6 +259,41 @@ TEST(ConverterModelTest, SameNamesFromTwoFoldersIntoOneFolderGetTwoNames) {
     ASSERT_TRUE(TestSupport::waitFor([&] { return allFinished(model); }, 60000));
     EXPECT_EQ(model.items().at(0).status, Status::done(out + QStringLiteral("/a.mp4")));
     EXPECT_EQ(model.items().at(1).status, Status::done(out + QStringLiteral("/a (converted).mp4")));
+}
+
+TEST(ConverterModelTest, AFileAppearingUnderTheChosenNameStaysAndTheOutputTakesTheNext) {
+    QTemporaryDir dir;
+    const QString clip = MediaFixtures::video(dir.path(), QStringLiteral("clip.mov"), tinyVideo());
+    const QString picture = PictureFixtures::picture(dir.filePath(QStringLiteral("photo.jpg")), 40, 30);
+    ConverterModel model;
+    model.setChoice(QStringLiteral("png"), ConvertKind::image);
+    ConverterTestSupport::addAndWait(model, {clip, picture});
+    model.convertAll();
+    // While the video is probed again and the picture is written, files of the user's appear
+    // under the names the queue chose.
+    const QString video = TestSupport::writeFile(dir.filePath(QStringLiteral("clip.mp4")), "the user's");
+    const QString png = TestSupport::writeFile(dir.filePath(QStringLiteral("photo.png")), "the user's too");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return allFinished(model); }, 60000));
+    EXPECT_EQ(TestSupport::readFile(video), QByteArray("the user's"));
+    EXPECT_EQ(TestSupport::readFile(png), QByteArray("the user's too"));
+    EXPECT_EQ(model.items().at(0).status, Status::done(dir.filePath(QStringLiteral("clip (converted).mp4"))));
+    EXPECT_EQ(model.items().at(1).status, Status::done(dir.filePath(QStringLiteral("photo (converted).png"))));
+    EXPECT_GT(QFileInfo(dir.filePath(QStringLiteral("clip (converted).mp4"))).size(), 1000);
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST(ConverterModelTest, StoppedPicturesPdfsAndDocumentsLeaveNothing) {
+    QTemporaryDir dir;
+    const QString big = TestSupport::writeFile(dir.filePath(QStringLiteral("notes.txt")), QByteArray(200000, 'a'));
+    ConverterModel model;
+    ConverterTestSupport::addAndWait(model, {big});
+    ASSERT_EQ(model.items().size(), 1);
+    model.convertAll();
+    model.cancelAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return allFinished(model); }, 120000));
+    EXPECT_EQ(model.items().at(0).status, Status::cancelled());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("notes.txt")});
 }
 
 struct FailureCase {

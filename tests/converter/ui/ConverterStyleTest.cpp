@@ -116,8 +116,28 @@ TEST(ConverterStyle, ViewDrawsInBothPalettes) {
         view.resize(800, 720);
         view.show();
         QCoreApplication::processEvents();
-        const QImage grab = view.grab().toImage();
-        EXPECT_FALSE(grab.isNull());
+        const QImage grab = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_FALSE(grab.isNull());
+        // What a person sees: a light window in the light palette and a dark one in the dark
+        // palette, and the violet Convert button for the waiting picture.
+        const QColor accent = ConverterStyle::accent(palette);
+        double lightness = 0;
+        int violet = 0;
+        for (int y = 0; y < grab.height(); ++y) {
+            for (int x = 0; x < grab.width(); ++x) {
+                const QColor pixel = grab.pixelColor(x, y);
+                lightness += pixel.lightnessF();
+                if (std::abs(pixel.red() - accent.red()) < 24 && std::abs(pixel.green() - accent.green()) < 24 &&
+                    std::abs(pixel.blue() - accent.blue()) < 24)
+                    ++violet;
+            }
+        }
+        lightness /= double(grab.width()) * grab.height();
+        if (ConverterStyle::isDark(palette))
+            EXPECT_LT(lightness, 0.35);
+        else
+            EXPECT_GT(lightness, 0.65);
+        EXPECT_GT(violet, 500) << "the Convert button's accent fill";
         if (!qEnvironmentVariableIsEmpty("QC_GRAB_DIR"))
             grab.save(qEnvironmentVariable("QC_GRAB_DIR") +
                       (ConverterStyle::isDark(palette) ? "/dark.png" : "/light.png"));
