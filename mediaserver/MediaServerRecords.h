@@ -70,6 +70,16 @@ template <typename T> using Decoded = std::variant<T, MediaServerError>;
 // Decodes a JSON answer into T. Available for Server, Library, Folder, File, Listing and lists of
 // each; a failure is a `decoding` error whose message names the member.
 template <typename T> Decoded<T> decode(const QByteArray& json);
+template <> Decoded<Server> decode<Server>(const QByteArray& json);
+template <> Decoded<Library> decode<Library>(const QByteArray& json);
+template <> Decoded<Folder> decode<Folder>(const QByteArray& json);
+template <> Decoded<File> decode<File>(const QByteArray& json);
+template <> Decoded<Listing> decode<Listing>(const QByteArray& json);
+template <> Decoded<QList<Server>> decode<QList<Server>>(const QByteArray& json);
+template <> Decoded<QList<Library>> decode<QList<Library>>(const QByteArray& json);
+template <> Decoded<QList<Folder>> decode<QList<Folder>>(const QByteArray& json);
+template <> Decoded<QList<File>> decode<QList<File>>(const QByteArray& json);
+template <> Decoded<QList<Listing>> decode<QList<Listing>>(const QByteArray& json);
 
 // The saved list's stored form: a JSON array of {"id", "name", "host", "port"} in that order.
 QByteArray encodeServers(const QList<Server>& servers);

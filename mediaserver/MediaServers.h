@@ -93,7 +93,8 @@ public:
 
     // Sends the digits of `code` with this computer's name; on success stores the token, moves
     // the server to the end of the saved list and logs the pairing. A newer pairing of the same
-    // server, or forgetting it, makes an earlier one's answer count for nothing.
+    // server, or forgetting it, cancels an earlier one: its answer changes nothing and its `done`
+    // is not called.
     void pair(const Server& server, const QString& code, QObject* context, PairDone done);
     // Removes the server's token and every saved record with its id.
     void forget(const Server& server);

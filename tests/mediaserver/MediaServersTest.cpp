@@ -235,6 +235,36 @@ TEST_F(MediaServersTest, AClosedPortGivesTheTransportsError) {
     EXPECT_TRUE(servers.saved().isEmpty());
 }
 
+TEST_F(MediaServersTest, APairingWithoutAnAnswerTimesOutAsUnreachable) {
+    // Accepts the connection and never answers.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    MediaServers::Server server = local();
+    server.port = silent.serverPort();
+    MediaServers servers(*m_store);
+    servers.setPairTimeoutForTesting(300);
+    EXPECT_EQ(pair(servers, server, QStringLiteral("123456")), MediaServerError::unreachable());
+    EXPECT_TRUE(servers.saved().isEmpty());
+}
+
+TEST_F(MediaServersTest, ANewerPairingOrForgetCancelsTheEarlierOne) {
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    MediaServers::Server slow = local();
+    slow.port = silent.serverPort();
+    MediaServers servers(*m_store);
+    int earlierAnswers = 0;
+    servers.pair(slow, QStringLiteral("123456"), nullptr, [&](auto) { ++earlierAnswers; });
+    // The same server id, now at the address that answers.
+    EXPECT_EQ(pair(servers, local(), QStringLiteral("123456")), std::nullopt);
+    servers.pair(slow, QStringLiteral("123456"), nullptr, [&](auto) { ++earlierAnswers; });
+    servers.forget(local());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(earlierAnswers, 0);
+    EXPECT_TRUE(servers.saved().isEmpty());
+    EXPECT_FALSE(MediaServerTokens::get(QStringLiteral("S1")));
+}
+
 TEST_F(MediaServersTest, AHostWithoutAnAddressFailsTheRequestNotTheProcess) {
     MediaServers servers(*m_store);
     for (const char* host : {"my media pc", ""}) {
