@@ -12,6 +12,9 @@
 #include <vips/vips8>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 using vips::VImage;
 
@@ -34,6 +37,41 @@ int jpegQuality(ConvertQuality quality) {
     }
     return 82;
 }
+
+// Where cairo's PDF goes: our temporary file, with every write checked. Writing through a file
+// name would lose a full disk's error and leave a truncated PDF that looks complete.
+struct PdfSink {
+    int fd = -1;
+    int error = 0;
+
+    static cairo_status_t write(void* closure, const unsigned char* data, unsigned int length) {
+        auto* sink = static_cast<PdfSink*>(closure);
+        while (length > 0 && sink->error == 0) {
+            const ssize_t n = ::write(sink->fd, data, length);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                sink->error = n < 0 ? errno : EIO;
+                break;
+            }
+            data += n;
+            length -= unsigned(n);
+        }
+        return sink->error == 0 ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+    }
+
+    // Flushes what the kernel holds, so that a disk that fills late still fails here.
+    bool close() {
+        if (fd < 0)
+            return error == 0;
+        if (error == 0 && ::fsync(fd) != 0)
+            error = errno;
+        if (::close(fd) != 0 && error == 0)
+            error = errno;
+        fd = -1;
+        return error == 0;
+    }
+};
 
 void destroyBytes(void* bytes) {
     delete static_cast<QByteArray*>(bytes);
@@ -162,6 +200,10 @@ ConvertResult picturesToPDF(const QStringList& inputs, const QString& output, co
     cairo_surface_t* pdf = nullptr;
     cairo_t* context = nullptr;
     int pages = 0;
+    PdfSink sink;
+    sink.fd = ::open(QFile::encodeName(file.temporaryPath()).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (sink.fd < 0)
+        return file.failure(QStringLiteral("The PDF couldn't be made."), errno);
     for (const QString& input : inputs) {
         if (control && control->isCancelled())
             break;
@@ -181,8 +223,7 @@ ConvertResult picturesToPDF(const QStringList& inputs, const QString& output, co
         }
         // One pixel per point.
         if (!pdf) {
-            pdf =
-                cairo_pdf_surface_create(QFile::encodeName(file.temporaryPath()).constData(), width, height);
+            pdf = cairo_pdf_surface_create_for_stream(&PdfSink::write, &sink, width, height);
             context = cairo_create(pdf);
         } else {
             cairo_pdf_surface_set_size(pdf, width, height);
@@ -199,15 +240,18 @@ ConvertResult picturesToPDF(const QStringList& inputs, const QString& output, co
             break;
         ++pages;
     }
-    if (!pdf)
+    if (!pdf) {
+        sink.close();
         return file.failure(QStringLiteral("The PDF couldn't be made."));
+    }
     const bool drawn = cairo_status(context) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(context);
     cairo_surface_finish(pdf);
     const bool written = drawn && cairo_surface_status(pdf) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(pdf);
-    if (!written || pages == 0 || !file.commit())
-        return file.failure(QStringLiteral("The PDF couldn't be made."));
+    const bool closed = sink.close();
+    if (!written || !closed || pages == 0 || !file.commit())
+        return file.failure(QStringLiteral("The PDF couldn't be made."), sink.error);
     return std::nullopt;
 }
 

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QUuid>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -81,6 +82,20 @@ QStringList removeEndedOfficeProfiles(const QString& profiles) {
     return removed;
 }
 
+// A path recorded only as about to be created: removed only while it is an empty file or an
+// empty folder, which is all a crash at that moment can have left.
+bool removeIfEmpty(const QString& path) {
+    struct stat info {};
+    const QByteArray name = QFile::encodeName(path);
+    if (::lstat(name.constData(), &info) != 0)
+        return false;
+    if (S_ISREG(info.st_mode) && info.st_size == 0)
+        return ::unlink(name.constData()) == 0;
+    if (S_ISDIR(info.st_mode))
+        return ::rmdir(name.constData()) == 0;
+    return false;
+}
+
 } // namespace
 
 ConversionJournal::ConversionJournal(const QString& folder)
@@ -127,6 +142,14 @@ void ConversionJournal::append(const QString& action, const QString& path, const
     m_file->flush();
 }
 
+void ConversionJournal::creating(const QString& path) {
+    if (path.isEmpty())
+        return;
+    QMutexLocker locker(&m_lock);
+    m_unfinished.insert(path, Identity{});
+    append(QStringLiteral("P"), path, Identity{});
+}
+
 void ConversionJournal::created(const QString& path) {
     Identity identity;
     if (path.isEmpty() || !identify(path, identity.device, identity.inode))
@@ -141,6 +164,12 @@ void ConversionJournal::finished(const QString& path) {
     const auto found = m_unfinished.constFind(path);
     if (found == m_unfinished.constEnd())
         return;
+    if (found->device == 0 && found->inode == 0) { // never created
+        m_unfinished.erase(found);
+        if (m_unfinished.isEmpty())
+            close();
+        return;
+    }
     append(QStringLiteral("F"), path, *found);
     m_unfinished.erase(found);
     if (m_unfinished.isEmpty())
@@ -199,15 +228,24 @@ QStringList ConversionJournal::recover(const QString& folder) {
             const quint64 inode = entry.at(3).toString().toULongLong(&inodeOk);
             if (target.isEmpty() || !deviceOk || !inodeOk)
                 continue;
-            if (action == QLatin1String("C")) {
+            if (action == QLatin1String("C") || action == QLatin1String("P")) {
                 open.insert(target);
+                // The identity, once known, replaces the intent.
+                order.erase(std::remove_if(order.begin(), order.end(),
+                                           [&target](const Entry& entry) { return entry.path == target; }),
+                            order.end());
                 order.append(Entry{target, device, inode});
             } else if (action == QLatin1String("F")) {
                 open.remove(target);
             }
         }
         for (const Entry& entry : order) {
-            if (open.remove(entry.path) && removeIfSame(entry.path, entry.device, entry.inode))
+            if (!open.remove(entry.path))
+                continue;
+            const bool gone = entry.device == 0 && entry.inode == 0
+                                  ? removeIfEmpty(entry.path)
+                                  : removeIfSame(entry.path, entry.device, entry.inode);
+            if (gone)
                 removed.append(entry.path);
         }
         file.remove();

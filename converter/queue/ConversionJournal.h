@@ -31,6 +31,9 @@ public:
     // The process's journal in the application cache.
     static ConversionJournal& shared();
 
+    // Records that a temporary file or folder is about to be created under `path`, so that a crash
+    // between its creation and `created` still has it removed (while it is empty).
+    void creating(const QString& path);
     // Records a file or folder this process has just created exclusively (nothing is recorded
     // when it cannot be found). Call before anything is written into it.
     void created(const QString& path);

@@ -54,6 +54,7 @@ OutputFile::OutputFile(const QString& finalPath, Kind kind, ConvertControlPtr co
         const QString candidate =
             info.absolutePath() + QStringLiteral("/.") + info.fileName() +
             QStringLiteral(".part-%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        m_journal->creating(candidate);
         int result = -1;
         if (kind == Kind::folder) {
             result = ::mkdir(encoded(candidate).constData(), 0777);
@@ -62,11 +63,14 @@ OutputFile::OutputFile(const QString& finalPath, Kind kind, ConvertControlPtr co
             if (result >= 0)
                 ::close(result);
         }
+        const int error = errno;
         if (result >= 0) {
             m_temporaryPath = candidate;
             m_journal->created(candidate);
             return;
         }
+        m_journal->finished(candidate);
+        errno = error;
         if (errno != EEXIST)
             break;
     }

@@ -101,6 +101,24 @@ TEST(ConversionJournalTest, APathThatNowHoldsAnotherFileIsLeftAlone) {
     EXPECT_TRUE(journals(folder).isEmpty());
 }
 
+TEST(ConversionJournalTest, AnIntentWithoutIdentityRemovesOnlyAnEmptyFile) {
+    // A run killed between making its temporary file and recording it: only an empty file can be
+    // there, and only that is removed.
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("cache"));
+    const QString empty = TestSupport::writeFile(dir.filePath(QStringLiteral(".a.png.part-1")), "");
+    const QString full = TestSupport::writeFile(dir.filePath(QStringLiteral(".b.png.part-2")), "someone's");
+    const auto intent = [](const QString& path) {
+        return QJsonDocument(QJsonArray{QStringLiteral("P"), path, QStringLiteral("0"), QStringLiteral("0")})
+                   .toJson(QJsonDocument::Compact) +
+               '\n';
+    };
+    TestSupport::writeFile(folder + QStringLiteral("/conversions-1-z.journal"), intent(empty) + intent(full));
+    EXPECT_EQ(ConversionJournal::recover(folder), QStringList{empty});
+    EXPECT_FALSE(QFileInfo::exists(empty));
+    EXPECT_EQ(TestSupport::readFile(full), QByteArray("someone's"));
+}
+
 TEST(ConversionJournalTest, AMissingFileIsNotRecorded) {
     QTemporaryDir dir;
     ConversionJournal journal(dir.filePath(QStringLiteral("cache")));

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -26,7 +27,8 @@ using ConverterTestSupport::target;
 bool mountCommand(const QStringList& arguments) {
     QProcess mount;
     mount.start(QStringLiteral("mount"), arguments);
-    return mount.waitForFinished(10000) && mount.exitStatus() == QProcess::NormalExit && mount.exitCode() == 0;
+    return mount.waitForFinished(10000) && mount.exitStatus() == QProcess::NormalExit &&
+           mount.exitCode() == 0;
 }
 
 class SaveFailuresTest : public ::testing::Test {
@@ -50,11 +52,14 @@ protected:
     }
     // Fills the volume to the last byte.
     void fill() {
-        QFile filler(volume + QStringLiteral("/filler"));
-        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size() && filler.flush()) {
-        }
+        const int fd = ::open(QFile::encodeName(volume + QStringLiteral("/filler")).constData(),
+                              O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        const QByteArray block(65536, 'x');
+        for (qsizetype size = block.size(); size >= 1; size /= 2)
+            while (::write(fd, block.constData(), size_t(size)) == ssize_t(size)) {
+            }
+        ::close(fd);
     }
     void makeReadOnly() {
         ASSERT_TRUE(mountCommand({QStringLiteral("-o"), QStringLiteral("remount,ro"), volume}));
@@ -69,14 +74,17 @@ protected:
         const QString picture = PictureFixtures::picture(inputs + QStringLiteral("/photo.png"), 400, 300);
         const QString pdf = PictureFixtures::pdf(inputs + QStringLiteral("/report.pdf"),
                                                  {{QSizeF(300, 200), {{QStringLiteral("Some text")}}}});
-        const QString page = TestSupport::writeFile(inputs + QStringLiteral("/page.html"), DocumentFixtures::html());
+        const QString page =
+            TestSupport::writeFile(inputs + QStringLiteral("/page.html"), DocumentFixtures::html());
         return {
             {QStringLiteral("picture"),
-             ConverterEngine::convertImage(picture, volume + QStringLiteral("/photo.tiff"), target("tiff"), {})},
+             ConverterEngine::convertImage(picture, volume + QStringLiteral("/photo.tiff"), target("tiff"),
+                                           {})},
             {QStringLiteral("pictures to PDF"),
              ConverterEngine::picturesToPDF({picture}, volume + QStringLiteral("/photo.pdf"), {})},
             {QStringLiteral("PDF pages"),
-             ConverterEngine::convertPDF(pdf, volume + QStringLiteral("/report pages"), target("pdf-png"), {})},
+             ConverterEngine::convertPDF(pdf, volume + QStringLiteral("/report pages"), target("pdf-png"),
+                                         {})},
             {QStringLiteral("PDF text"),
              ConverterEngine::convertPDF(pdf, volume + QStringLiteral("/report.txt"), target("pdf-txt"), {})},
             {QStringLiteral("document"),
@@ -90,7 +98,8 @@ protected:
         model.setChoice(QStringLiteral("mov-prores"), ConvertKind::video);
         ConverterTestSupport::addAndWait(model, {clip});
         model.convertAll();
-        TestSupport::waitFor([&] { return !model.isBusy() && model.items().first().status.finished(); }, 60000);
+        TestSupport::waitFor([&] { return !model.isBusy() && model.items().first().status.finished(); },
+                             60000);
         return model.items().first().status;
     }
 
@@ -111,7 +120,8 @@ TEST_F(SaveFailuresTest, AFullDiskSaysSoForEveryKind) {
 TEST_F(SaveFailuresTest, AFolderWeMayNotWriteSaysSoForEveryKind) {
     makeReadOnly();
     for (const auto& [kind, result] : convertEveryKind())
-        EXPECT_EQ(ConverterTestSupport::message(result), OutputFile::notAllowedMessage()) << kind.toStdString();
+        EXPECT_EQ(ConverterTestSupport::message(result), OutputFile::notAllowedMessage())
+            << kind.toStdString();
     EXPECT_EQ(convertVideo(), ConverterModel::Status::failed(OutputFile::notAllowedMessage()));
 }
 
