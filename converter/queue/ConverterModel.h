@@ -266,7 +266,7 @@ private:
         bool inserted = false;
         QSet<QString> queued;
     };
-    static constexpr int kInsertSlice = 100;
+    static constexpr int kInsertSlice = 10;
     QList<Batch> m_insertQueue;
     // Running tool jobs; the map keeps each job alive until it finishes.
     QHash<QUuid, FFmpeg::Job*> m_jobs;

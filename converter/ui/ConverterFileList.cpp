@@ -1,5 +1,7 @@
 #include "converter/ui/ConverterFileList.h"
 
+#include <QTimer>
+
 #include "common/MediaApp.h"
 #include "converter/queue/ConverterModel.h"
 #include "converter/ui/ConverterRow.h"
@@ -94,9 +96,20 @@ QString ConverterFileList::skippedText(int skipped) {
 void ConverterFileList::insertRow(int row) {
     if (row < 0 || row >= m_model.items().size())
         return;
+    // A dropped folder inserts rows by the hundred: the column lays itself out once afterwards
+    // instead of once per row.
+    if (m_column->isEnabled()) {
+        m_column->setEnabled(false);
+        QTimer::singleShot(0, this, [this] {
+            m_column->setEnabled(true);
+            m_column->activate();
+        });
+    }
     auto* widget = new ConverterRow(m_model, m_model.items().at(row).id, m_scroll->widget());
     m_rows.insert(row, widget);
     m_column->insertWidget(row, widget);
+    // Shown now, while the column waits, rather than by a later event that lays it out again.
+    widget->show();
 }
 
 void ConverterFileList::removeRow(int row) {

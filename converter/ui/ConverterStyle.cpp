@@ -1,6 +1,7 @@
 #include "converter/ui/ConverterStyle.h"
 
 #include <QFile>
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -29,7 +30,7 @@ QString themeName(const QString& name) {
     return name;
 }
 
-QPixmap render(const QString& name, int size, qreal ratio) {
+QPixmap renderUncached(const QString& name, int size, qreal ratio) {
     const int pixels = qMax(1, qRound(size * ratio));
     QPixmap pixmap(pixels, pixels);
     pixmap.fill(Qt::transparent);
@@ -45,6 +46,19 @@ QPixmap render(const QString& name, int size, qreal ratio) {
         pixmap = icon.pixmap(QSize(pixels, pixels));
     }
     pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
+}
+
+// Every row draws the same few symbols: each is read and rendered once per size. Main thread.
+QPixmap render(const QString& name, int size, qreal ratio) {
+    static QHash<QString, QPixmap> cache;
+    const QString key =
+        name + QLatin1Char('|') + QString::number(size) + QLatin1Char('|') + QString::number(ratio);
+    const auto found = cache.constFind(key);
+    if (found != cache.constEnd())
+        return *found;
+    const QPixmap pixmap = renderUncached(name, size, ratio);
+    cache.insert(key, pixmap);
     return pixmap;
 }
 
@@ -107,12 +121,19 @@ void paintBackdrop(QPainter& painter, const QRectF& rect, const QPalette& palett
 }
 
 QPixmap symbol(const QString& name, const QColor& color, int size, qreal devicePixelRatio) {
+    // Rows by the hundred ask for the same tinted symbols. Main thread.
+    static QHash<QString, QPixmap> tinted;
+    const QString key = name + QLatin1Char('|') + color.name(QColor::HexArgb) + QLatin1Char('|') +
+                        QString::number(size) + QLatin1Char('|') + QString::number(devicePixelRatio);
+    if (const auto found = tinted.constFind(key); found != tinted.constEnd())
+        return *found;
     QPixmap pixmap = render(name, size, devicePixelRatio);
-    if (!QFile::exists(bundled(name)))
-        return pixmap;
-    QPainter painter(&pixmap);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(QRectF(0, 0, pixmap.width(), pixmap.height()), color);
+    if (QFile::exists(bundled(name))) {
+        QPainter painter(&pixmap);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(QRectF(0, 0, pixmap.width(), pixmap.height()), color);
+    }
+    tinted.insert(key, pixmap);
     return pixmap;
 }
 
