@@ -53,22 +53,6 @@ QVariant decode(const QVariant& raw) {
     return raw;
 }
 
-bool isNumber(const QVariant& v) {
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::Float:
-    case QMetaType::Double:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // On Linux the native format is an INI file named <application>.conf.
 std::unique_ptr<QSettings> openMediaSettings() {
     if (!MediaApp::isHalcyrin()) {
@@ -83,6 +67,22 @@ std::unique_ptr<QSettings> openMediaSettings() {
 }
 
 } // namespace
+
+bool UserDefaults::isNumber(const QVariant& v) {
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return true;
+    default:
+        return false;
+    }
+}
 
 UserDefaults& UserDefaults::media() {
     static UserDefaults* store = new UserDefaults(openMediaSettings());

@@ -21,6 +21,8 @@ class UserDefaults {
 public:
     // The shared store, chosen once on first use.
     static UserDefaults& media();
+    // Whether a stored value is a number of any width (as `value` returns numbers).
+    static bool isNumber(const QVariant& value);
 
     // A store over one INI file, for tests and tools.
     explicit UserDefaults(const QString& iniFile);

@@ -6,21 +6,6 @@ namespace {
 
 const QString kPrefix = QStringLiteral("wx.");
 
-bool isNumber(const QVariant& v) {
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Float:
-    case QMetaType::Double:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 WindowsSettings& WindowsSettings::shared() {
@@ -56,7 +41,7 @@ bool WindowsSettings::boolValue(const QString& key) const {
 
 double WindowsSettings::doubleValue(const QString& key) const {
     const QVariant v = value(key);
-    return isNumber(v) ? v.toDouble() : 0.0;
+    return UserDefaults::isNumber(v) ? v.toDouble() : 0.0;
 }
 
 QString WindowsSettings::string(const QString& key) const {

@@ -16,22 +16,6 @@ UserDefaults& store() {
     return UserDefaults::media();
 }
 
-bool isNumber(const QVariant& v) {
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::Float:
-    case QMetaType::Double:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Keeps the last `mapLimit` entries in the map's own (key) order; no age is stored, so which
 // surplus goes is arbitrary but stable.
 void trim(QVariantMap& map) {
@@ -119,7 +103,7 @@ void setKeepPitch(bool on) {
 
 int rotation(const QString& key) {
     const QVariant v = store().map(Keys::rotation).value(key);
-    if (!isNumber(v))
+    if (!UserDefaults::isNumber(v))
         return 0;
     const double degrees = v.toDouble();
     return std::isfinite(degrees) && std::abs(degrees) <= 3600 ? int(degrees) : 0;
@@ -137,7 +121,7 @@ void saveRotation(const QString& key, int degrees) {
 
 std::optional<double> resumePosition(const QString& key) {
     const QVariant v = store().map(Keys::resumePositions).value(key);
-    if (!isNumber(v))
+    if (!UserDefaults::isNumber(v))
         return std::nullopt;
     const double seconds = v.toDouble();
     if (!(seconds > 5) || !std::isfinite(seconds))
