@@ -232,7 +232,7 @@ QStringList ConversionJournal::recover(const QString& folder) {
                 open.insert(target);
                 // The identity, once known, replaces the intent.
                 order.erase(std::remove_if(order.begin(), order.end(),
-                                           [&target](const Entry& entry) { return entry.path == target; }),
+                                           [&target](const Entry& known) { return known.path == target; }),
                             order.end());
                 order.append(Entry{target, device, inode});
             } else if (action == QLatin1String("F")) {
