@@ -9,6 +9,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QUrlQuery>
 
 #include <algorithm>
@@ -22,6 +23,20 @@ const QString saved = QStringLiteral("fx.mediaServers");
 // The token of a server, or the empty text that a server answers with 401.
 QString tokenFor(const QString& id) {
     return MediaServerTokens::get(id).value_or(QString());
+}
+
+// Answers `done` with `error` on the next turn of `receiver`'s loop, like every other failure, so
+// callers see one way of finishing; nothing is called when the caller's context is gone by then.
+template <typename Done>
+void failLater(QObject* receiver, const QPointer<QObject>& owner, bool hadContext, const Done& done,
+               const MediaServerError& error) {
+    QMetaObject::invokeMethod(
+        receiver,
+        [owner, hadContext, done, error] {
+            if (!hadContext || owner)
+                done(error);
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace
@@ -81,14 +96,7 @@ void MediaServers::fetch(const Server& server, const QString& path, const Query&
     const QPointer<QObject> owner(context);
     const bool hadContext = context != nullptr;
     if (const auto* error = std::get_if<MediaServerError>(&address)) {
-        // Answered on the next turn, like every other failure, so callers see one way of finishing.
-        QMetaObject::invokeMethod(
-            this,
-            [owner, hadContext, done, error = *error] {
-                if (!hadContext || owner)
-                    done(error);
-            },
-            Qt::QueuedConnection);
+        failLater(this, owner, hadContext, done, *error);
         return;
     }
     QNetworkReply* reply = network()->get(QNetworkRequest(std::get<QUrl>(address)));
@@ -143,13 +151,7 @@ void MediaServers::pair(const Server& server, const QString& code, QObject* cont
     const MediaServerAddress::Built address =
         MediaServerAddress::url(server, QStringLiteral("api/pair"), {}, {});
     if (const auto* error = std::get_if<MediaServerError>(&address)) {
-        QMetaObject::invokeMethod(
-            this,
-            [owner, hadContext, done, error = *error] {
-                if (!hadContext || owner)
-                    done(error);
-            },
-            Qt::QueuedConnection);
+        failLater(this, owner, hadContext, done, *error);
         return;
     }
     // The pairing request carries no token, not even an empty one.

@@ -147,12 +147,7 @@ void ConverterModel::add(const QStringList& paths) {
     ++m_adding;
     QPointer<ConverterModel> self(this);
     // One thread walks: calls are answered in the order they came.
-    static QThreadPool* walker = [] {
-        auto* pool = new QThreadPool;
-        pool->setMaxThreadCount(1);
-        return pool;
-    }();
-    (void)QtConcurrent::run(walker, [self, paths] {
+    (void)QtConcurrent::run(ConverterPools::scans(), [self, paths] {
         const FolderScan::Result result = FolderScan::scan(paths);
         QList<Item> found;
         found.reserve(result.files.size());

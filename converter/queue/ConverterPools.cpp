@@ -18,6 +18,11 @@ QThreadPool* make(int threads, QThread::Priority priority = QThread::InheritPrio
 
 namespace ConverterPools {
 
+QThreadPool* scans() {
+    static QThreadPool* pool = make(1);
+    return pool;
+}
+
 QThreadPool* files() {
     static QThreadPool* pool = make(2);
     return pool;

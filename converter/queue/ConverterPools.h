@@ -8,7 +8,9 @@ class QThreadPool;
 // Any thread.
 namespace ConverterPools {
 
-// Folder walks, content sniffing, the journal's recovery, committing and removing outputs.
+// Folder walks and content sniffing for adding files: one thread, so additions keep their order.
+QThreadPool* scans();
+// The journal's recovery, committing and removing outputs.
 QThreadPool* files();
 // ffprobe runs: add-time probes, and the re-probe at Convert, which goes first (`urgent`).
 QThreadPool* probes();

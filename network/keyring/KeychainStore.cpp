@@ -10,9 +10,7 @@
 
 #include <memory>
 
-namespace {
-
-const SecretSchema* schema() {
+const SecretSchema* KeychainStore::schema() {
     static const SecretSchema kSchema = {
         "org.halcyrin.NetworkPassword",
         SECRET_SCHEMA_NONE,
@@ -32,6 +30,8 @@ const SecretSchema* schema() {
     };
     return &kSchema;
 }
+
+namespace {
 
 struct ValueUnref {
     void operator()(SecretValue* value) const { secret_value_unref(value); }
@@ -59,8 +59,8 @@ QThreadPool* worker() {
 
 void clear(const QByteArray& service, const QByteArray& account) {
     GError* raw = nullptr;
-    secret_password_clear_sync(schema(), nullptr, &raw, "service", service.constData(), "account",
-                               account.constData(), nullptr);
+    secret_password_clear_sync(KeychainStore::schema(), nullptr, &raw, "service", service.constData(),
+                               "account", account.constData(), nullptr);
     Error error(raw);
 }
 
@@ -73,8 +73,9 @@ std::optional<QString> KeychainStore::get(const QString& account) const {
     const QByteArray service = m_service.toUtf8();
     const QByteArray name = account.toUtf8();
     GError* raw = nullptr;
-    Value value(secret_password_lookup_binary_sync(schema(), nullptr, &raw, "service", service.constData(),
-                                                   "account", name.constData(), nullptr));
+    Value value(secret_password_lookup_binary_sync(KeychainStore::schema(), nullptr, &raw, "service",
+                                                   service.constData(), "account", name.constData(),
+                                                   nullptr));
     Error error(raw);
     if (!value)
         return std::nullopt;
@@ -99,8 +100,8 @@ void KeychainStore::set(const QString& value, const QString& account) const {
     // Binary with an explicit length, so a password is stored whole whatever it holds.
     Value stored(secret_value_new(secret.constData(), secret.size(), "text/plain"));
     GError* raw = nullptr;
-    secret_password_store_binary_sync(schema(), SECRET_COLLECTION_DEFAULT, label.constData(), stored.get(),
-                                      nullptr, &raw, "service", service.constData(), "account",
+    secret_password_store_binary_sync(KeychainStore::schema(), SECRET_COLLECTION_DEFAULT, label.constData(),
+                                      stored.get(), nullptr, &raw, "service", service.constData(), "account",
                                       name.constData(), nullptr);
     Error error(raw);
 }

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <libsecret/secret.h>
+
 #include <functional>
 #include <optional>
 
@@ -34,6 +36,9 @@ public:
     void set(const QString& value, const QString& account, QObject* context,
              std::function<void()> done) const;
     void remove(const QString& account, QObject* context, std::function<void()> done) const;
+
+    // The keyring schema of our items: attributes "service" and "account".
+    static const SecretSchema* schema();
 
 private:
     QString m_service;

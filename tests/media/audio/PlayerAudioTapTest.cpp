@@ -33,7 +33,7 @@ double measure(Rig& rig, double frequency, double rate, double seconds = 1.0) {
     return gainDb(rms(in, 2, 0, frames / 2), rms(out, 2, 0, frames / 2));
 }
 
-// The processing exactly as the specification of the effect reads: sample by sample, the ten
+// The plain form of the processing: sample by sample, the ten
 // filters in band order, then gain and limit. The tap's faster loop must give the same numbers.
 struct Reference {
     std::array<PlayerAudioTap::Coefficients, 10> c{};

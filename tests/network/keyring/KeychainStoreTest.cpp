@@ -101,24 +101,9 @@ protected:
 
     // Every item of `service` and `account`, however many there are.
     static int count(const QString& service, const QString& account) {
-        static const SecretSchema schema = {
-            "org.halcyrin.NetworkPassword",
-            SECRET_SCHEMA_NONE,
-            {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
-             {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
-             {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-            0,
-            nullptr,
-            nullptr,
-            nullptr,
-            nullptr,
-            nullptr,
-            nullptr,
-            nullptr,
-        };
         GError* error = nullptr;
-        GList* items = secret_password_search_sync(&schema, SECRET_SEARCH_ALL, nullptr, &error, "service",
-                                                   service.toUtf8().constData(), "account",
+        GList* items = secret_password_search_sync(KeychainStore::schema(), SECRET_SEARCH_ALL, nullptr,
+                                                   &error, "service", service.toUtf8().constData(), "account",
                                                    account.toUtf8().constData(), nullptr);
         if (error)
             g_error_free(error);
